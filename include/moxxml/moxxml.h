@@ -1,0 +1,5 @@
+// Umbrella header: every exported class, both tables, the codes, the tools and MIME layers.
+#pragma once
+
+#include <moxxml/external/exception.h>
+#include <moxxml/xml/codes.h>
