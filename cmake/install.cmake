@@ -1,0 +1,15 @@
+# Installs the library, its headers, the CMake package and the pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set(MOXXML_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/moxxml)
+install(TARGETS moxxml EXPORT moxxmlTargets)
+install(DIRECTORY include/moxxml ${PROJECT_BINARY_DIR}/include/moxxml TYPE INCLUDE)
+install(EXPORT moxxmlTargets NAMESPACE moxxml:: DESTINATION ${MOXXML_CMAKE_DIR})
+configure_package_config_file(cmake/moxxmlConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/moxxmlConfig.cmake INSTALL_DESTINATION ${MOXXML_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/moxxmlConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/moxxmlConfig.cmake ${PROJECT_BINARY_DIR}/moxxmlConfigVersion.cmake
+  DESTINATION ${MOXXML_CMAKE_DIR})
+configure_file(cmake/moxxml.pc.in ${PROJECT_BINARY_DIR}/moxxml.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/moxxml.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
