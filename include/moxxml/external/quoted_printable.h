@@ -68,9 +68,12 @@ class MOXXML_EXPORT MoxUnfilterQuotedPrintable : public MoxStreamProcess {
   unsigned int GetFilterType() const override;
 
  private:
-  // Takes one byte in any state; writes at most 2 * kMaxHeldBlanks + 4 bytes at out + used.
-  void Step(unsigned char c, char* out, size_t& used);
-  void Plain(unsigned char c, char* out, size_t& used);
+  // Take one byte in any state; write at most 2 * kMaxHeldBlanks + 4 bytes from out on and
+  // return the end of what they wrote.
+  char* Step(unsigned char c, char* out);
+  char* Plain(unsigned char c, char* out);
+  // Moves the blanks that end out (from blanks on) into the held state; returns the new end.
+  char* HoldBlanks(char* blanks, char* out);
 
   int state = 0;
   int heldLength = 0;

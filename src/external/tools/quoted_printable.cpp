@@ -33,7 +33,7 @@ constexpr EncodeClasses MakeEncodeClasses() {
 constexpr EncodeClasses kEncodeClass = MakeEncodeClasses();
 
 // Decoding: bytes that stand for themselves, and the value of each hex digit (or -1).
-enum DecodeClass : unsigned char { kPlain, kEquals, kSpace, kCR, kLF };
+enum DecodeClass : unsigned char { kPlain, kSpace, kEquals, kCR, kLF };
 
 struct DecodeTables {
   unsigned char of[256];
@@ -152,7 +152,8 @@ int MoxFilterQuotedPrintable::Update(const char* data, int length) {
     const unsigned char c = *in;
     switch (kEncodeClass.of[c]) {
       case kLiteral: {
-        // A run of literals, up to the next soft break.
+        // A run of literals, and of blanks with a byte other than CR after them, up to the
+        // next soft break.
         if (w.column >= kMaxColumn) w.SoftBreak();
         const size_t room = static_cast<size_t>(kMaxColumn - w.column);
         const size_t left = static_cast<size_t>(end - in);
@@ -162,7 +163,13 @@ int MoxFilterQuotedPrintable::Update(const char* data, int length) {
         do {
           o[n] = static_cast<char>(in[n]);
           ++n;
-        } while (n < limit && kEncodeClass.of[in[n]] == kLiteral);
+          if (n == limit) break;
+          const unsigned char kind = kEncodeClass.of[in[n]];
+          if (kind != kLiteral &&
+              (kind != kBlank || n + 1 >= left || in[n + 1] == '\r')) {
+            break;
+          }
+        } while (true);
         in += n;
         w.used += n;
         w.column += static_cast<int>(n);
@@ -280,10 +287,10 @@ int MoxUnfilterQuotedPrintable::Reset() {
   return MOXSTREAM_OK;
 }
 
-void MoxUnfilterQuotedPrintable::Plain(unsigned char c, char* out, size_t& used) {
+char* MoxUnfilterQuotedPrintable::Plain(unsigned char c, char* out) {
   switch (kDecode.of[c]) {
     case kPlain:
-      out[used++] = static_cast<char>(c);
+      *out++ = static_cast<char>(c);
       break;
     case kEquals:
       state = kEq;
@@ -298,22 +305,22 @@ void MoxUnfilterQuotedPrintable::Plain(unsigned char c, char* out, size_t& used)
       state = kBlanksCR;
       break;
     case kLF:
-      out[used++] = '\n';
+      *out++ = '\n';
       break;
   }
+  return out;
 }
 
-void MoxUnfilterQuotedPrintable::Step(unsigned char c, char* out, size_t& used) {
+char* MoxUnfilterQuotedPrintable::Step(unsigned char c, char* out) {
   const unsigned char kind = kDecode.of[c];
   switch (state) {
     case kText:
-      Plain(c, out, used);
-      return;
+      return Plain(c, out);
     case kBlanks:
       if (kind == kSpace) {
         if (heldLength == kMaxHeldBlanks) {
-          std::memcpy(out + used, held, static_cast<size_t>(heldLength));
-          used += static_cast<size_t>(heldLength);
+          std::memcpy(out, held, static_cast<size_t>(heldLength));
+          out += heldLength;
           heldLength = 0;
         }
         held[heldLength++] = c;
@@ -321,29 +328,29 @@ void MoxUnfilterQuotedPrintable::Step(unsigned char c, char* out, size_t& used) 
         state = kBlanksCR;
       } else if (kind == kLF) {
         // RFC 2045 6.7 (3): blanks at the end of a line were added in transport.
-        out[used++] = '\n';
+        *out++ = '\n';
         Reset();
       } else {
-        std::memcpy(out + used, held, static_cast<size_t>(heldLength));
-        used += static_cast<size_t>(heldLength);
+        std::memcpy(out, held, static_cast<size_t>(heldLength));
+        out += heldLength;
         Reset();
-        Plain(c, out, used);
+        out = Plain(c, out);
       }
-      return;
+      return out;
     case kBlanksCR:
       if (kind == kLF) {
-        out[used++] = '\r';
-        out[used++] = '\n';
+        *out++ = '\r';
+        *out++ = '\n';
         Reset();
       } else {
         // A lone CR is data, and so are the blanks before it.
-        std::memcpy(out + used, held, static_cast<size_t>(heldLength));
-        used += static_cast<size_t>(heldLength);
-        out[used++] = '\r';
+        std::memcpy(out, held, static_cast<size_t>(heldLength));
+        out += heldLength;
+        *out++ = '\r';
         Reset();
-        Plain(c, out, used);
+        out = Plain(c, out);
       }
-      return;
+      return out;
     case kEq:
       if (kDecode.hex[c] >= 0) {
         held[0] = c;
@@ -358,40 +365,40 @@ void MoxUnfilterQuotedPrintable::Step(unsigned char c, char* out, size_t& used) 
       } else if (kind == kLF) {
         Reset();
       } else {
-        out[used++] = '=';
+        *out++ = '=';
         Reset();
-        Plain(c, out, used);
+        out = Plain(c, out);
       }
-      return;
+      return out;
     case kEqHex:
       if (kDecode.hex[c] >= 0) {
-        out[used++] = static_cast<char>((kDecode.hex[held[0]] << 4) | kDecode.hex[c]);
+        *out++ = static_cast<char>((kDecode.hex[held[0]] << 4) | kDecode.hex[c]);
         Reset();
       } else {
-        out[used++] = '=';
-        out[used++] = static_cast<char>(held[0]);
+        *out++ = '=';
+        *out++ = static_cast<char>(held[0]);
         Reset();
-        Plain(c, out, used);
+        out = Plain(c, out);
       }
-      return;
+      return out;
     case kEqBlanks:
       if (kind == kSpace && heldLength < kMaxHeldBlanks) {
         held[heldLength++] = c;
-        return;
+        return out;
       }
       if (kind == kCR) {
         state = kEqBlanksCR;
-        return;
+        return out;
       }
       if (kind == kLF) {
         Reset();
-        return;
+        return out;
       }
       break;
     case kEqBlanksCR:
       if (kind == kLF) {
         Reset();
-        return;
+        return out;
       }
       break;
   }
@@ -400,10 +407,31 @@ void MoxUnfilterQuotedPrintable::Step(unsigned char c, char* out, size_t& used) 
   size_t count = static_cast<size_t>(heldLength);
   std::memcpy(again, held, count);
   if (state == kEqBlanksCR) again[count++] = '\r';
-  out[used++] = '=';
+  *out++ = '=';
   Reset();
-  for (size_t i = 0; i < count; ++i) Step(again[i], out, used);
-  Step(c, out, used);
+  for (size_t i = 0; i < count; ++i) out = Step(again[i], out);
+  return Step(c, out);
+}
+
+namespace {
+
+// Of a run of blanks of this length, how many are still held back: the hold keeps up to
+// kMaxHeldBlanks and writes them all out when one more comes.
+size_t HeldPartOfRun(size_t run) {
+  constexpr size_t kMax = MoxUnfilterQuotedPrintable::kMaxHeldBlanks;
+  return run == 0 ? 0 : (run - 1) % kMax + 1;
+}
+
+}  // namespace
+
+char* MoxUnfilterQuotedPrintable::HoldBlanks(char* blanks, char* out) {
+  const size_t hold = HeldPartOfRun(static_cast<size_t>(out - blanks));
+  if (hold == 0) return out;
+  out -= hold;
+  std::memcpy(held, out, hold);
+  heldLength = static_cast<int>(hold);
+  state = kBlanks;
+  return out;
 }
 
 int MoxUnfilterQuotedPrintable::Update(const char* data, int length) {
@@ -411,82 +439,92 @@ int MoxUnfilterQuotedPrintable::Update(const char* data, int length) {
   if (check != MOXSTREAM_OK) return check;
   const auto* in = reinterpret_cast<const unsigned char*>(data);
   const unsigned char* const end = in + length;
-  char out[kBlock];
-  size_t used = 0;
+  char buffer[kBlock];
+  char* const limit = buffer + kBlock - (4 * kMaxHeldBlanks + 16);
+  char* out = buffer;
+  // In the text state the output from blanks on is a run of blanks that a line break would
+  // still drop; decoded bytes and the rest move it on.
+  char* blanks = buffer;
 
   while (in < end) {
-    if (kBlock - used < 4 * kMaxHeldBlanks + 16) {
-      const int r = Emit(out, static_cast<int>(used));
+    if (out >= limit) {
+      // Blanks still in question move to the front of the next block.
+      char* keep = out - HeldPartOfRun(static_cast<size_t>(out - blanks));
+      const int r = Emit(buffer, static_cast<int>(keep - buffer));
       if (r != MOXSTREAM_OK) return r;
-      used = 0;
+      const size_t kept = static_cast<size_t>(out - keep);
+      std::memmove(buffer, keep, kept);
+      blanks = buffer;
+      out = buffer + kept;
     }
     if (state != kText) {
-      Step(*in++, out, used);
+      out = Step(*in++, out);
+      blanks = out;
       continue;
     }
-    // Nothing held: the common sequences are decided here when this call has the bytes to
-    // decide them; everything else goes through Step one byte at a time.
-    const unsigned char c = *in;
+    // Plain bytes and blanks, straight through.
+    size_t room = static_cast<size_t>(limit - out);
+    if (room > static_cast<size_t>(end - in)) room = static_cast<size_t>(end - in);
+    const unsigned char* const stop = in + room;
+    while (in < stop) {
+      const unsigned char c = *in;
+      const unsigned char kind = kDecode.of[c];
+      if (kind > kSpace) break;
+      *out++ = static_cast<char>(c);
+      ++in;
+      if (kind == kPlain) blanks = out;
+    }
+    if (in == stop) continue;
     const size_t left = static_cast<size_t>(end - in);
-    switch (kDecode.of[c]) {
-      case kPlain: {
-        size_t limit = kBlock - used - 4 * kMaxHeldBlanks;
-        if (limit > left) limit = left;
-        char* o = out + used;
-        size_t n = 0;
-        do {
-          o[n] = static_cast<char>(in[n]);
-          ++n;
-        } while (n < limit && kDecode.of[in[n]] == kPlain);
-        in += n;
-        used += n;
-        continue;
-      }
+    switch (kDecode.of[*in]) {
       case kEquals:
         if (left >= 3) {
           const int high = kDecode.hex[in[1]];
           const int low = kDecode.hex[in[2]];
           if ((high | low) >= 0) {
-            out[used++] = static_cast<char>((high << 4) | low);
+            *out++ = static_cast<char>((high << 4) | low);
+            blanks = out;
             in += 3;
             continue;
           }
           if (in[1] == '\r' && in[2] == '\n') {
+            blanks = out;
             in += 3;
             continue;
           }
         }
         break;
-      case kSpace: {
-        size_t n = 1;
-        while (n < left && n < kMaxHeldBlanks && kDecode.of[in[n]] == kSpace) ++n;
-        if (n < left && n < kMaxHeldBlanks) {
-          const unsigned char next = kDecode.of[in[n]];
-          if (next == kPlain || next == kEquals) {
-            std::memcpy(out + used, in, n);
-            used += n;
-            in += n;
-            continue;
-          }
-        }
-        break;
-      }
       case kCR:
-        if (left >= 2 && in[1] == '\n') {
-          out[used++] = '\r';
-          out[used++] = '\n';
-          in += 2;
+        if (left >= 2) {
+          if (in[1] == '\n') {
+            out -= HeldPartOfRun(static_cast<size_t>(out - blanks));
+            *out++ = '\r';
+            *out++ = '\n';
+            in += 2;
+          } else {
+            // A lone CR is data, and so are the blanks before it.
+            *out++ = '\r';
+            ++in;
+          }
+          blanks = out;
           continue;
         }
         break;
       case kLF:
-        out[used++] = '\n';
+        out -= HeldPartOfRun(static_cast<size_t>(out - blanks));
+        *out++ = '\n';
+        blanks = out;
         ++in;
         continue;
+      default:
+        break;
     }
-    Step(*in++, out, used);
+    out = HoldBlanks(blanks, out);
+    out = Step(*in++, out);
+    blanks = out;
   }
-  return Emit(out, static_cast<int>(used));
+  if (state == kText) out = HoldBlanks(blanks, out);
+  return Emit(buffer, static_cast<int>(out - buffer));
 }
 
 int MoxUnfilterQuotedPrintable::Final() {
