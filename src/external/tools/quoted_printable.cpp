@@ -32,6 +32,21 @@ constexpr EncodeClasses MakeEncodeClasses() {
 
 constexpr EncodeClasses kEncodeClass = MakeEncodeClasses();
 
+// For the encoder's literal runs: bit 0 ends a run (a byte to encode, or CR); bit 1 marks a
+// blank, which ends it only when a CR follows.
+constexpr unsigned char kRunStop = 1;
+
+constexpr EncodeClasses MakeRunFlags() {
+  EncodeClasses table{};
+  for (int c = 0; c < 256; ++c) {
+    const unsigned char kind = kEncodeClass.of[c];
+    table.of[c] = kind == kEncoded || kind == kCarriageReturn ? kRunStop : kind == kBlank ? 2 : 0;
+  }
+  return table;
+}
+
+constexpr EncodeClasses kRunFlags = MakeRunFlags();
+
 // Decoding: bytes that stand for themselves, and the value of each hex digit (or -1).
 enum DecodeClass : unsigned char { kPlain, kSpace, kEquals, kCR, kLF };
 
@@ -151,35 +166,34 @@ int MoxFilterQuotedPrintable::Update(const char* data, int length) {
     }
     const unsigned char c = *in;
     switch (kEncodeClass.of[c]) {
-      case kLiteral: {
+      case kLiteral:
+      case kBlank: {
         // A run of literals, and of blanks with a byte other than CR after them, up to the
-        // next soft break.
+        // next soft break; the last byte of this input is left to the cases below.
         if (w.column >= kMaxColumn) w.SoftBreak();
         const size_t room = static_cast<size_t>(kMaxColumn - w.column);
         const size_t left = static_cast<size_t>(end - in);
-        const size_t limit = room < left ? room : left;
+        const size_t limit = room < left - 1 ? room : left - 1;
         char* o = out + w.used;
         size_t n = 0;
-        do {
+        while (n < limit) {
+          const unsigned char flags = kRunFlags.of[in[n]];
+          if ((flags & kRunStop) | ((flags >> 1) & (in[n + 1] == '\r'))) break;
           o[n] = static_cast<char>(in[n]);
           ++n;
-          if (n == limit) break;
-          const unsigned char kind = kEncodeClass.of[in[n]];
-          if (kind != kLiteral &&
-              (kind != kBlank || n + 1 >= left || in[n + 1] == '\r')) {
-            break;
-          }
-        } while (true);
-        in += n;
-        w.used += n;
-        w.column += static_cast<int>(n);
-        break;
-      }
-      case kEncoded:
-        w.Encoded(c);
-        ++in;
-        break;
-      case kBlank:
+        }
+        if (n > 0) {
+          in += n;
+          w.used += n;
+          w.column += static_cast<int>(n);
+          break;
+        }
+        if (kEncodeClass.of[c] == kLiteral) {
+          w.Literal(c);
+          ++in;
+          break;
+        }
+        // A blank before a CR or at the end of this input.
         if (end - in >= 2 && in[1] != '\r') {
           w.Literal(c);
           ++in;
@@ -200,6 +214,11 @@ int MoxFilterQuotedPrintable::Update(const char* data, int length) {
             ++in;
           }
         }
+        break;
+      }
+      case kEncoded:
+        w.Encoded(c);
+        ++in;
         break;
       case kCarriageReturn:
         if (end - in >= 2) {
@@ -472,7 +491,7 @@ int MoxUnfilterQuotedPrintable::Update(const char* data, int length) {
       if (kind > kSpace) break;
       *out++ = static_cast<char>(c);
       ++in;
-      if (kind == kPlain) blanks = out;
+      blanks = kind == kPlain ? out : blanks;
     }
     if (in == stop) continue;
     const size_t left = static_cast<size_t>(end - in);
