@@ -72,8 +72,8 @@ class MOXXML_EXPORT MoxUnfilterQuotedPrintable : public MoxStreamProcess {
   // return the end of what they wrote.
   char* Step(unsigned char c, char* out);
   char* Plain(unsigned char c, char* out);
-  // Moves the blanks that end out (from blanks on) into the held state; returns the new end.
-  char* HoldBlanks(char* blanks, char* out);
+  // Moves the blanks that end out (not before floor) into the held state; returns the new end.
+  char* HoldBlanks(char* floor, char* out);
 
   int state = 0;
   int heldLength = 0;

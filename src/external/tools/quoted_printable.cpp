@@ -438,13 +438,19 @@ namespace {
 // kMaxHeldBlanks and writes them all out when one more comes.
 size_t HeldPartOfRun(size_t run) {
   constexpr size_t kMax = MoxUnfilterQuotedPrintable::kMaxHeldBlanks;
-  return run == 0 ? 0 : (run - 1) % kMax + 1;
+  return run <= kMax ? run : (run - 1) % kMax + 1;
+}
+
+// Start of the run of blanks that ends at out, looking back no further than floor.
+char* BlankRun(char* floor, char* out) {
+  while (out > floor && (out[-1] == ' ' || out[-1] == '\t')) --out;
+  return out;
 }
 
 }  // namespace
 
-char* MoxUnfilterQuotedPrintable::HoldBlanks(char* blanks, char* out) {
-  const size_t hold = HeldPartOfRun(static_cast<size_t>(out - blanks));
+char* MoxUnfilterQuotedPrintable::HoldBlanks(char* floor, char* out) {
+  const size_t hold = HeldPartOfRun(static_cast<size_t>(out - BlankRun(floor, out)));
   if (hold == 0) return out;
   out -= hold;
   std::memcpy(held, out, hold);
@@ -461,39 +467,60 @@ int MoxUnfilterQuotedPrintable::Update(const char* data, int length) {
   char buffer[kBlock];
   char* const limit = buffer + kBlock - (4 * kMaxHeldBlanks + 16);
   char* out = buffer;
-  // In the text state the output from blanks on is a run of blanks that a line break would
-  // still drop; decoded bytes and the rest move it on.
-  char* blanks = buffer;
+  // In the text state, blanks that end the output but lie after floor are those a line break
+  // would still drop; decoded bytes and line breaks move floor on.
+  char* floor = buffer;
 
   while (in < end) {
     if (out >= limit) {
       // Blanks still in question move to the front of the next block.
-      char* keep = out - HeldPartOfRun(static_cast<size_t>(out - blanks));
+      char* keep = out - HeldPartOfRun(static_cast<size_t>(out - BlankRun(floor, out)));
       const int r = Emit(buffer, static_cast<int>(keep - buffer));
       if (r != MOXSTREAM_OK) return r;
       const size_t kept = static_cast<size_t>(out - keep);
       std::memmove(buffer, keep, kept);
-      blanks = buffer;
+      floor = buffer;
       out = buffer + kept;
     }
     if (state != kText) {
       out = Step(*in++, out);
-      blanks = out;
+      floor = out;
       continue;
     }
-    // Plain bytes and blanks, straight through.
+    // Plain bytes and blanks go straight through, and "=XX" and CRLF are decoded in the same
+    // loop; output never outgrows the input read, so room bounds both.
     size_t room = static_cast<size_t>(limit - out);
     if (room > static_cast<size_t>(end - in)) room = static_cast<size_t>(end - in);
     const unsigned char* const stop = in + room;
     while (in < stop) {
       const unsigned char c = *in;
       const unsigned char kind = kDecode.of[c];
-      if (kind > kSpace) break;
-      *out++ = static_cast<char>(c);
-      ++in;
-      blanks = kind == kPlain ? out : blanks;
+      if (kind <= kSpace) {
+        *out++ = static_cast<char>(c);
+        ++in;
+        continue;
+      }
+      if (kind == kEquals && end - in >= 3) {
+        const int high = kDecode.hex[in[1]];
+        const int low = kDecode.hex[in[2]];
+        if ((high | low) < 0) break;
+        *out++ = static_cast<char>((high << 4) | low);
+        floor = out;
+        in += 3;
+        continue;
+      }
+      if (kind == kCR && end - in >= 2 && in[1] == '\n') {
+        out -= HeldPartOfRun(static_cast<size_t>(out - BlankRun(floor, out)));
+        out[0] = '\r';
+        out[1] = '\n';
+        out += 2;
+        floor = out;
+        in += 2;
+        continue;
+      }
+      break;
     }
-    if (in == stop) continue;
+    if (in >= stop) continue;
     const size_t left = static_cast<size_t>(end - in);
     switch (kDecode.of[*in]) {
       case kEquals:
@@ -502,12 +529,12 @@ int MoxUnfilterQuotedPrintable::Update(const char* data, int length) {
           const int low = kDecode.hex[in[2]];
           if ((high | low) >= 0) {
             *out++ = static_cast<char>((high << 4) | low);
-            blanks = out;
+            floor = out;
             in += 3;
             continue;
           }
           if (in[1] == '\r' && in[2] == '\n') {
-            blanks = out;
+            floor = out;
             in += 3;
             continue;
           }
@@ -516,7 +543,7 @@ int MoxUnfilterQuotedPrintable::Update(const char* data, int length) {
       case kCR:
         if (left >= 2) {
           if (in[1] == '\n') {
-            out -= HeldPartOfRun(static_cast<size_t>(out - blanks));
+            out -= HeldPartOfRun(static_cast<size_t>(out - BlankRun(floor, out)));
             *out++ = '\r';
             *out++ = '\n';
             in += 2;
@@ -525,24 +552,24 @@ int MoxUnfilterQuotedPrintable::Update(const char* data, int length) {
             *out++ = '\r';
             ++in;
           }
-          blanks = out;
+          floor = out;
           continue;
         }
         break;
       case kLF:
-        out -= HeldPartOfRun(static_cast<size_t>(out - blanks));
+        out -= HeldPartOfRun(static_cast<size_t>(out - BlankRun(floor, out)));
         *out++ = '\n';
-        blanks = out;
+        floor = out;
         ++in;
         continue;
       default:
         break;
     }
-    out = HoldBlanks(blanks, out);
+    out = HoldBlanks(floor, out);
     out = Step(*in++, out);
-    blanks = out;
+    floor = out;
   }
-  if (state == kText) out = HoldBlanks(blanks, out);
+  if (state == kText) out = HoldBlanks(floor, out);
   return Emit(buffer, static_cast<int>(out - buffer));
 }
 
