@@ -1,11 +1,10 @@
 // Codec benchmarks: the four transfer-encoding filters over 64 MiB in 64 KiB Update calls,
 // beside OpenSSL's EVP_EncodeBlock/EVP_DecodeBlock and GMime's step functions.
+#include <benchmark/benchmark.h>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include <moxxml/moxxml.h>
 
@@ -159,10 +158,9 @@ const std::string& OpenSSLEncoded() {
     size_t used = 0;
     for (size_t offset = 0; offset < input.size(); offset += kOpenSSLEncodePiece) {
       const size_t length = std::min(kOpenSSLEncodePiece, input.size() - offset);
-      used += static_cast<size_t>(
-          EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&out[used]),
-                          reinterpret_cast<const unsigned char*>(input.data() + offset),
-                          static_cast<int>(length)));
+      used += static_cast<size_t>(EVP_EncodeBlock(
+          reinterpret_cast<unsigned char*>(&out[used]),
+          reinterpret_cast<const unsigned char*>(input.data() + offset), static_cast<int>(length)));
     }
     out.resize(used);
     return out;
@@ -177,10 +175,9 @@ void BM_Base64Encode_OpenSSL(benchmark::State& state) {
     size_t used = 0;
     for (size_t offset = 0; offset < input.size(); offset += kOpenSSLEncodePiece) {
       const size_t length = std::min(kOpenSSLEncodePiece, input.size() - offset);
-      used += static_cast<size_t>(
-          EVP_EncodeBlock(out.data() + used,
-                          reinterpret_cast<const unsigned char*>(input.data() + offset),
-                          static_cast<int>(length)));
+      used += static_cast<size_t>(EVP_EncodeBlock(
+          out.data() + used, reinterpret_cast<const unsigned char*>(input.data() + offset),
+          static_cast<int>(length)));
     }
     benchmark::DoNotOptimize(out.data());
   }
@@ -194,10 +191,9 @@ void BM_Base64Decode_OpenSSL(benchmark::State& state) {
     size_t used = 0;
     for (size_t offset = 0; offset < input.size(); offset += kUpdateSize) {
       const size_t length = std::min(kUpdateSize, input.size() - offset);
-      used += static_cast<size_t>(
-          EVP_DecodeBlock(out.data() + used,
-                          reinterpret_cast<const unsigned char*>(input.data() + offset),
-                          static_cast<int>(length)));
+      used += static_cast<size_t>(EVP_DecodeBlock(
+          out.data() + used, reinterpret_cast<const unsigned char*>(input.data() + offset),
+          static_cast<int>(length)));
     }
     benchmark::DoNotOptimize(out.data());
   }

@@ -9,11 +9,11 @@
 
 // Results of the stream operations; every failure is negative.
 enum MoxStreamResult {
-  MOXSTREAM_OK = 0,                      // Success.
-  MOXSTREAM_ERR_INVALID_ARGUMENT = -1,   // Negative length, or null data with a non-zero length.
-  MOXSTREAM_ERR_NO_OUTPUT = -2,          // No write callback, or a process that has no output set.
-  MOXSTREAM_ERR_WRITE_FAILED = -3,       // The write callback returned non-zero.
-  MOXSTREAM_ERR_TYPE_MISMATCH = -4,      // CopyMembers from a process of another class.
+  MOXSTREAM_OK = 0,                     // Success.
+  MOXSTREAM_ERR_INVALID_ARGUMENT = -1,  // Negative length, or null data with a non-zero length.
+  MOXSTREAM_ERR_NO_OUTPUT = -2,         // No write callback, or a process that has no output set.
+  MOXSTREAM_ERR_WRITE_FAILED = -3,      // The write callback returned non-zero.
+  MOXSTREAM_ERR_TYPE_MISMATCH = -4,     // CopyMembers from a process of another class.
 };
 
 // What GetFilterType reports; the numbers are those of the payload's transfer encodings.

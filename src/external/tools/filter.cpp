@@ -1,8 +1,8 @@
 // MoxStreamProcess, MoxStreamContainer, MoxFilterContainer: the process base and the chain.
-#include <moxxml/external/filter.h>
-
 #include <algorithm>
 #include <typeinfo>
+
+#include <moxxml/external/filter.h>
 
 namespace {
 
@@ -122,7 +122,7 @@ int MoxFilterContainer::Cancel() {
 int MoxFilterContainer::WriteCallback(const char* data, int length, unsigned char* third) {
   if (writeCallback == nullptr) return MOXSTREAM_ERR_NO_OUTPUT;
   return writeCallback(data, length, third, writeContext) == 0 ? MOXSTREAM_OK
-                                                                : MOXSTREAM_ERR_WRITE_FAILED;
+                                                               : MOXSTREAM_ERR_WRITE_FAILED;
 }
 
 int MoxFilterContainer::LogCallback(const char* /*message*/, unsigned char* /*third*/,
@@ -130,8 +130,8 @@ int MoxFilterContainer::LogCallback(const char* /*message*/, unsigned char* /*th
   return MOXSTREAM_OK;
 }
 
-int MoxFilterContainer::LogCallback(const char* /*data*/, int /*length*/,
-                                    unsigned char* /*third*/, unsigned int /*level*/) {
+int MoxFilterContainer::LogCallback(const char* /*data*/, int /*length*/, unsigned char* /*third*/,
+                                    unsigned int /*level*/) {
   return MOXSTREAM_OK;
 }
 

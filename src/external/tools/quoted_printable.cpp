@@ -1,9 +1,9 @@
 // MoxFilterQuotedPrintable, MoxUnfilterQuotedPrintable: table-driven quoted-printable
 // (RFC 2045 6.7).
-#include <moxxml/external/quoted_printable.h>
-
 #include <cstdint>
 #include <cstring>
+
+#include <moxxml/external/quoted_printable.h>
 
 namespace {
 
@@ -111,8 +111,7 @@ struct LineWriter {
 }  // namespace
 
 MoxFilterQuotedPrintable::MoxFilterQuotedPrintable() = default;
-MoxFilterQuotedPrintable::MoxFilterQuotedPrintable(const MoxFilterQuotedPrintable& other) =
-    default;
+MoxFilterQuotedPrintable::MoxFilterQuotedPrintable(const MoxFilterQuotedPrintable& other) = default;
 MoxFilterQuotedPrintable& MoxFilterQuotedPrintable::operator=(
     const MoxFilterQuotedPrintable& other) = default;
 MoxFilterQuotedPrintable::~MoxFilterQuotedPrintable() = default;
@@ -268,9 +267,7 @@ bool MoxFilterQuotedPrintable::Equals(const MoxStreamProcess& other) const {
   return heldBlank == o.heldBlank && heldCR == o.heldCR && column == o.column;
 }
 
-std::string MoxFilterQuotedPrintable::GetDescription() const {
-  return "quoted-printable encoder";
-}
+std::string MoxFilterQuotedPrintable::GetDescription() const { return "quoted-printable encoder"; }
 
 unsigned int MoxFilterQuotedPrintable::GetFilterType() const {
   return MOXSTREAM_TYPE_QUOTED_PRINTABLE;
@@ -280,13 +277,13 @@ namespace {
 
 // The decoder's states; "held" keeps the bytes they stand for.
 enum DecodeState {
-  kText,           // nothing held
-  kBlanks,         // blanks, dropped if a line break follows
-  kBlanksCR,       // blanks (perhaps none) and a CR
-  kEq,             // "="
-  kEqHex,          // "=" and one hex digit (held[0])
-  kEqBlanks,       // "=" and blanks: a soft break if a line break follows
-  kEqBlanksCR,     // "=", blanks (perhaps none) and a CR
+  kText,        // nothing held
+  kBlanks,      // blanks, dropped if a line break follows
+  kBlanksCR,    // blanks (perhaps none) and a CR
+  kEq,          // "="
+  kEqHex,       // "=" and one hex digit (held[0])
+  kEqBlanks,    // "=" and blanks: a soft break if a line break follows
+  kEqBlanksCR,  // "=", blanks (perhaps none) and a CR
 };
 
 }  // namespace
@@ -606,8 +603,7 @@ bool MoxUnfilterQuotedPrintable::Equals(const MoxStreamProcess& other) const {
   if (!MoxStreamProcess::Equals(other)) return false;
   const auto& o = static_cast<const MoxUnfilterQuotedPrintable&>(other);
   const size_t count = state == kEqHex ? 1 : static_cast<size_t>(heldLength);
-  return state == o.state && heldLength == o.heldLength &&
-         std::memcmp(held, o.held, count) == 0;
+  return state == o.state && heldLength == o.heldLength && std::memcmp(held, o.held, count) == 0;
 }
 
 std::string MoxUnfilterQuotedPrintable::GetDescription() const {

@@ -1,8 +1,7 @@
 // MoxFilterBase64, MoxUnfilterBase64: vectors, line layout, lenient decoding, chunking.
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include <moxxml/moxxml.h>
 
@@ -77,7 +76,11 @@ TEST(Base64, DecodesLeniently) {
       {"CRLF and LF line breaks", "Zm9v\r\nYm\nFy\r\n", "foobar"},
       {"blanks anywhere", " Zm 9v\tYm\t\tFy ", "foobar"},
       {"characters outside the alphabet", "Zm9v!!Ym*F-y~_", "foobar"},
-      {"8-bit and NUL junk", S("\xff\x80Zm\0\x01" "9v", 8), "foo"},
+      {"8-bit and NUL junk",
+       S("\xff\x80Zm\0\x01"
+         "9v",
+         8),
+       "foo"},
       {"missing padding, two sextets", "Zm9vYg", "foob"},
       {"missing padding, three sextets", "Zm9vYmE", "fooba"},
       {"length mod 4 == 1: the lone sextet is dropped", "Zm9vY", "foo"},
@@ -88,6 +91,11 @@ TEST(Base64, DecodesLeniently) {
       {"padding after one sextet drops it", "Z=Zm9v", "foo"},
       {"nothing but junk", "\r\n !*\r\n", ""},
       {"empty", "", ""},
+      {"junk inside a full-length line",
+       Repeat("YWFh", 9) + "!" + Repeat("YWFh", 9) + "YWF\r\nh\r\n", std::string(57, 'a')},
+      {"a full-length line with padding inside",
+       Repeat("YWFh", 9) + "YQ==" + Repeat("YWFh", 9) + "\r\n" + Repeat("YWFh", 19) + "\r\n",
+       std::string(27, 'a') + "a" + std::string(27 + 57, 'a')},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.why);

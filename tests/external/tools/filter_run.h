@@ -3,10 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include <moxxml/moxxml.h>
 
@@ -14,15 +13,13 @@
 
 namespace moxxml_test {
 
-inline int AppendToString(const char* data, int length, unsigned char* /*third*/,
-                          void* context) {
+inline int AppendToString(const char* data, int length, unsigned char* /*third*/, void* context) {
   static_cast<std::string*>(context)->append(data, static_cast<size_t>(length));
   return 0;
 }
 
 // Runs input through process in pieces of feedSize bytes (0: whole); every call must succeed.
-inline std::string RunFilter(MoxStreamProcess& process, const std::string& input,
-                             size_t feedSize) {
+inline std::string RunFilter(MoxStreamProcess& process, const std::string& input, size_t feedSize) {
   std::string output;
   MoxFilterContainer container;
   container.writeCallback = &AppendToString;

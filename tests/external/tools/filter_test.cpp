@@ -1,9 +1,8 @@
 // MoxFilterContainer and MoxStreamProcess: chaining, results, ownership, copies.
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include <moxxml/moxxml.h>
 

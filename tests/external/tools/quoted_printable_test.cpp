@@ -1,9 +1,8 @@
 // MoxFilterQuotedPrintable, MoxUnfilterQuotedPrintable: RFC 2045 rules, lenient decoding,
 // chunking.
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include <moxxml/moxxml.h>
 
