@@ -23,6 +23,9 @@ enum MoxStreamFilterType : unsigned int {
   MOXSTREAM_TYPE_BASE64 = 5,
 };
 
+class MoxStreamContainer;
+class MoxFilterContainer;
+
 // Receives a process's output; returns MOXSTREAM_OK or a negative result that stops the process.
 typedef int (*MoxStreamSink)(const char* data, int length, void* context);
 
@@ -34,11 +37,12 @@ typedef int (*MoxWriteCallback)(const char* data, int length, unsigned char* thi
 // One stage of a stream: Update takes input in pieces of any size, Final flushes what is held,
 // and the output goes, in blocks, to the sink set with SetOutput. A process is ready for a new
 // stream after construction, Init, Reset, Cancel and Final. Results are MoxStreamResult codes;
-// nothing throws except what a sink throws, which passes through.
+// nothing throws except what a sink throws, which passes through. A process destroyed while
+// in a container leaves its chain first.
 class MOXXML_EXPORT MoxStreamProcess {
  public:
   MoxStreamProcess();
-  // A copy has no output set: it is not part of the original's chain.
+  // A copy has no output set and is in no container.
   MoxStreamProcess(const MoxStreamProcess& other);
   // Keeps this process's output.
   MoxStreamProcess& operator=(const MoxStreamProcess& other);
@@ -77,8 +81,11 @@ class MOXXML_EXPORT MoxStreamProcess {
   static int CheckInput(const char* data, int length);
 
  private:
+  friend class MoxFilterContainer;
+
   MoxStreamSink outputSink = nullptr;
   void* outputContext = nullptr;
+  MoxStreamContainer* container = nullptr;  // the chain it is in, not owned
 };
 
 // The interface of a chain of stream processes ending in a write callback.
@@ -116,10 +123,11 @@ class MOXXML_EXPORT MoxFilterContainer : public MoxStreamContainer {
 
   // Removes every process from the chain; the callback and its context stay.
   void ResetContainer() override;
-  // Appends process to the chain and initialises it; null is ignored.
+  // Appends process to the chain and initialises it, taking it out of any other container;
+  // null and a process already in this chain are ignored.
   void AddProcess(MoxStreamProcess* process) override;
   // Puts newProcess, initialised, in oldProcess's place; a null newProcess removes oldProcess.
-  // Nothing happens when oldProcess is not in the chain.
+  // Nothing happens when oldProcess is not in the chain or newProcess already is.
   void ReplaceProcess(MoxStreamProcess* oldProcess, MoxStreamProcess* newProcess) override;
   int Init() override;
   int Update(const char* data, int length) override;

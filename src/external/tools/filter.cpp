@@ -22,7 +22,9 @@ MoxStreamProcess::MoxStreamProcess(const MoxStreamProcess& /*other*/) {}
 
 MoxStreamProcess& MoxStreamProcess::operator=(const MoxStreamProcess& /*other*/) { return *this; }
 
-MoxStreamProcess::~MoxStreamProcess() = default;
+MoxStreamProcess::~MoxStreamProcess() {
+  if (container != nullptr) container->ReplaceProcess(this, nullptr);
+}
 
 int MoxStreamProcess::Cancel() { return Reset(); }
 
@@ -54,12 +56,18 @@ MoxFilterContainer::~MoxFilterContainer() { ResetContainer(); }
 
 void MoxFilterContainer::ResetContainer() {
   // The processes may outlive the container: leave none pointing at it.
-  for (MoxStreamProcess* process : processes) process->SetOutput(nullptr, nullptr);
+  for (MoxStreamProcess* process : processes) {
+    process->SetOutput(nullptr, nullptr);
+    process->container = nullptr;
+  }
   processes.clear();
 }
 
 void MoxFilterContainer::AddProcess(MoxStreamProcess* process) {
-  if (process == nullptr) return;
+  // A process twice in the chain would feed itself.
+  if (process == nullptr || process->container == this) return;
+  if (process->container != nullptr) process->container->ReplaceProcess(process, nullptr);
+  process->container = this;
   processes.push_back(process);
   process->Init();
   Rewire();
@@ -69,11 +77,16 @@ void MoxFilterContainer::ReplaceProcess(MoxStreamProcess* oldProcess,
                                         MoxStreamProcess* newProcess) {
   auto found = std::find(processes.begin(), processes.end(), oldProcess);
   if (found == processes.end() || oldProcess == nullptr) return;
+  if (newProcess != nullptr && newProcess->container == this) return;
   oldProcess->SetOutput(nullptr, nullptr);
+  oldProcess->container = nullptr;
   if (newProcess == nullptr) {
     processes.erase(found);
   } else {
+    if (newProcess->container != nullptr)
+      newProcess->container->ReplaceProcess(newProcess, nullptr);
     *found = newProcess;
+    newProcess->container = this;
     newProcess->Init();
   }
   Rewire();

@@ -163,6 +163,36 @@ TEST(MoxFilterContainer, DoesNotOwnItsProcesses) {
   EXPECT_EQ(encoder.Update(std::string(57, 'x').data(), 57), MOXSTREAM_ERR_NO_OUTPUT);
 }
 
+TEST(MoxFilterContainer, AProcessReleasedFirstLeavesTheChain) {
+  std::string output;
+  MoxFilterContainer container;
+  container.writeCallback = &AppendToString;
+  container.writeContext = &output;
+  auto encoder = std::make_unique<MoxFilterQuotedPrintable>();
+  container.AddProcess(encoder.get());
+  encoder.reset();
+  EXPECT_EQ(container.Update("a=b", 3), MOXSTREAM_OK);
+  EXPECT_EQ(output, "a=b");
+}
+
+TEST(MoxFilterContainer, AProcessIsInOneChainOnce) {
+  std::string first;
+  std::string second;
+  MoxFilterContainer one;
+  MoxFilterContainer two;
+  one.writeCallback = two.writeCallback = &AppendToString;
+  one.writeContext = &first;
+  two.writeContext = &second;
+  MoxFilterQuotedPrintable qp;
+  one.AddProcess(&qp);
+  one.AddProcess(&qp);  // would feed itself
+  two.AddProcess(&qp);  // leaves one
+  EXPECT_EQ(one.Update("a=b", 3), MOXSTREAM_OK);
+  EXPECT_EQ(two.Update("a=b", 3), MOXSTREAM_OK);
+  EXPECT_EQ(first, "a=b");
+  EXPECT_EQ(second, "a=3Db");
+}
+
 TEST(MoxFilterContainer, ReplaceAndResetEditTheChain) {
   std::string output;
   MoxFilterContainer container;
