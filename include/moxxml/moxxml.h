@@ -2,4 +2,5 @@
 #pragma once
 
 #include <moxxml/external/exception.h>
+#include <moxxml/external/tools.h>
 #include <moxxml/xml/codes.h>
