@@ -2,4 +2,7 @@
 #pragma once
 
 #include <moxxml/external/exception.h>
+#include <moxxml/xml/attr.h>
 #include <moxxml/xml/codes.h>
+#include <moxxml/xml/element.h>
+#include <moxxml/xml/object.h>

@@ -1,0 +1,10 @@
+// Forward declarations of the Xerces-C++ DOM classes that appear in the node classes' signatures.
+#pragma once
+
+#include <xercesc/util/XercesDefs.hpp>
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMDocument;
+class DOMNode;
+class DOMImplementation;
+XERCES_CPP_NAMESPACE_END
