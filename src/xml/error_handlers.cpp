@@ -60,12 +60,31 @@ class LeftOutError : public DOMError {
 
 }  // namespace
 
+PendingErrorHandler::~PendingErrorHandler() = default;
+
+bool PendingErrorHandler::handleError(const DOMError& error) {
+  try {
+    Handle(error);
+  } catch (...) {
+    if (!pending) pending = std::current_exception();
+  }
+  return true;
+}
+
+void PendingErrorHandler::RethrowPending() {
+  if (pending) {
+    std::exception_ptr kept = pending;
+    pending = nullptr;
+    std::rethrow_exception(kept);
+  }
+}
+
 CallbackDOMErrorHandler::CallbackDOMErrorHandler(MoxXML::SerializeCallback callback, void* context)
     : callback(callback), context(context) {}
 
 CallbackDOMErrorHandler::~CallbackDOMErrorHandler() = default;
 
-bool CallbackDOMErrorHandler::handleError(const DOMError& error) {
+void CallbackDOMErrorHandler::Handle(const DOMError& error) {
   std::string text = CallbackPrefix(error.getSeverity());
   text += XStr(error.getMessage()).nativeForm();
   if (callback != nullptr) {
@@ -73,15 +92,13 @@ bool CallbackDOMErrorHandler::handleError(const DOMError& error) {
     const int length = text.size() > INT_MAX ? INT_MAX : static_cast<int>(text.size());
     callback(text.data(), length, context);
   }
-  return true;
 }
 
 StdErrDOMErrorHandler::~StdErrDOMErrorHandler() = default;
 
-bool StdErrDOMErrorHandler::handleError(const DOMError& error) {
+void StdErrDOMErrorHandler::Handle(const DOMError& error) {
   XStr message(error.getMessage());
   std::cerr << StdErrPrefix(error.getSeverity()) << message.nativeForm() << std::endl;
-  return true;
 }
 
 void AttachErrorHandler(XERCES_CPP_NAMESPACE::DOMDocument* document,

@@ -1,6 +1,7 @@
 // CallbackDOMErrorHandler, StdErrDOMErrorHandler: where the serializer's diagnostics go.
 #pragma once
 
+#include <exception>
 #include <string>
 
 #include <xercesc/dom/DOMError.hpp>
@@ -10,13 +11,31 @@
 
 namespace moxxml_internal {
 
+// The serializer swallows whatever its error handler throws, so a handler keeps the first
+// exception of its own work and the caller rethrows it once the serializer is done.
+class PendingErrorHandler : public XERCES_CPP_NAMESPACE::DOMErrorHandler {
+ public:
+  ~PendingErrorHandler() override;
+  bool handleError(const XERCES_CPP_NAMESPACE::DOMError& error) final;
+  // Rethrows the kept exception, if any.
+  void RethrowPending();
+
+ protected:
+  virtual void Handle(const XERCES_CPP_NAMESPACE::DOMError& error) = 0;
+
+ private:
+  std::exception_ptr pending;
+};
+
 // Formats each diagnostic behind a 19-character severity prefix and hands it to the error
-// callback, if any. Exceptions of the callback pass on to the serializer's caller.
-class CallbackDOMErrorHandler : public XERCES_CPP_NAMESPACE::DOMErrorHandler {
+// callback, if any.
+class CallbackDOMErrorHandler : public PendingErrorHandler {
  public:
   CallbackDOMErrorHandler(MoxXML::SerializeCallback callback, void* context);
   ~CallbackDOMErrorHandler() override;
-  bool handleError(const XERCES_CPP_NAMESPACE::DOMError& error) override;
+
+ protected:
+  void Handle(const XERCES_CPP_NAMESPACE::DOMError& error) override;
 
  private:
   MoxXML::SerializeCallback callback;
@@ -24,10 +43,12 @@ class CallbackDOMErrorHandler : public XERCES_CPP_NAMESPACE::DOMErrorHandler {
 };
 
 // Writes each diagnostic to the standard error stream behind a one-blank severity prefix.
-class StdErrDOMErrorHandler : public XERCES_CPP_NAMESPACE::DOMErrorHandler {
+class StdErrDOMErrorHandler : public PendingErrorHandler {
  public:
   ~StdErrDOMErrorHandler() override;
-  bool handleError(const XERCES_CPP_NAMESPACE::DOMError& error) override;
+
+ protected:
+  void Handle(const XERCES_CPP_NAMESPACE::DOMError& error) override;
 };
 
 // Makes handler hear of the elements that SerializeToDOM has to leave out of document.

@@ -48,6 +48,22 @@ class MOXXML_EXPORT MoxXMLObject {
   // Equal names and equal values, byte for byte; node types are not compared.
   bool operator==(const MoxXMLObject& other) const;
 
+  // Builds a new DOM document for this root node (MSGNODE_ROOT only) and stores it in
+  // *document at once; the caller releases it, also after a throw. A null implementation
+  // means the one registered for "Core". The caller has initialised the XML platform.
+  // Returns 0; every failure throws MoxException.
+  int GetXercesDOMRepresentation(XERCES_CPP_NAMESPACE::DOMDocument** document,
+                                 XERCES_CPP_NAMESPACE::DOMImplementation* implementation);
+
+  // Writes this root node's document as XML text (UTF-8): to outputCallback in one call with
+  // the whole text, or to standard output when it is null; indented when prettyPrint is set.
+  // Serializer diagnostics go to errorCallback, or to the standard error stream when it is
+  // null. Initialises and terminates the XML platform inside the call, so calls must not
+  // overlap in time, on any object. Returns 0; every failure throws MoxException with the
+  // operation "MoxXMLObject::Serialize" and the code and text of its cause.
+  int Serialize(SerializeCallback outputCallback, void* outputContext, bool prettyPrint,
+                SerializeCallback errorCallback, void* errorContext);
+
  protected:
   std::string tagName;
   std::string tagValue;
@@ -56,9 +72,12 @@ class MOXXML_EXPORT MoxXMLObject {
   // Elements serialise their attributes and children through SerializeToDOM.
   friend class MoxXMLElement;
 
-  // Receives the XML text (once, whole) or one diagnostic: the bytes, their number and the
-  // context given to Serialize. The result is ignored.
-  typedef int (*SerializeCallback)(const char* data, int length, void* context);
+ private:
+  // GetXercesDOMRepresentation, telling diagnostics (may be null) of the elements that
+  // cannot be built.
+  int BuildXercesDOM(XERCES_CPP_NAMESPACE::DOMDocument** document,
+                     XERCES_CPP_NAMESPACE::DOMImplementation* implementation,
+                     XERCES_CPP_NAMESPACE::DOMErrorHandler* diagnostics);
 };
 
 }  // namespace MoxXML

@@ -5,6 +5,7 @@
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
+class DOMErrorHandler;
 class DOMNode;
 class DOMImplementation;
 XERCES_CPP_NAMESPACE_END
