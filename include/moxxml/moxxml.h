@@ -5,6 +5,7 @@
 #include <moxxml/external/tools.h>
 #include <moxxml/msg/attr.h>
 #include <moxxml/msg/element.h>
+#include <moxxml/msg/payload.h>
 #include <moxxml/msg/root_element.h>
 #include <moxxml/xml/attr.h>
 #include <moxxml/xml/codes.h>

@@ -3,6 +3,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,46 @@ struct ParsedNode {
   std::string text;                                             // direct text, concatenated
   bool textBeforeElements = true;  // no text node follows the first child element
   std::vector<ParsedNode> children;
+
+  std::vector<std::string> ChildNames() const {
+    std::vector<std::string> names;
+    for (const auto& child : children) names.push_back(child.name);
+    return names;
+  }
+  // The first child named childName, or null.
+  const ParsedNode* Child(const std::string& childName) const {
+    for (const auto& child : children) {
+      if (child.name == childName) return &child;
+    }
+    return nullptr;
+  }
+  // Follows a path of child names separated by "/"; throws when a step is missing.
+  const ParsedNode& At(const std::string& path) const {
+    const ParsedNode* node = this;
+    size_t start = 0;
+    while (start <= path.size()) {
+      size_t end = path.find('/', start);
+      if (end == std::string::npos) end = path.size();
+      const std::string step = path.substr(start, end - start);
+      node = node->Child(step);
+      if (node == nullptr) throw std::runtime_error("no element '" + step + "' in " + path);
+      start = end + 1;
+    }
+    return *node;
+  }
+  bool Has(const std::string& attribute) const {
+    for (const auto& a : attributes) {
+      if (a.first == attribute) return true;
+    }
+    return false;
+  }
+  // The value of an attribute; throws when there is none.
+  std::string Attr(const std::string& attribute) const {
+    for (const auto& a : attributes) {
+      if (a.first == attribute) return a.second;
+    }
+    throw std::runtime_error("no attribute '" + attribute + "' on " + name);
+  }
 };
 
 inline ParsedNode ToParsedNode(xmlNodePtr node) {
@@ -48,6 +89,13 @@ inline bool ParseXml(const std::string& text, ParsedNode* root) {
   if (element != nullptr) *root = ToParsedNode(element);
   xmlFreeDoc(doc);
   return element != nullptr;
+}
+
+// The same, for tests that expect well-formed output: throws when libxml2 refuses the text.
+inline ParsedNode ParseXml(const std::string& text) {
+  ParsedNode root;
+  if (!ParseXml(text, &root)) throw std::runtime_error("not well-formed XML:\n" + text.substr(0, 2000));
+  return root;
 }
 
 }  // namespace moxxml_test
