@@ -2,4 +2,5 @@
 #pragma once
 
 #include <moxxml/external/exception.h>
+#include <moxxml/external/mime.h>
 #include <moxxml/xml/codes.h>
