@@ -208,7 +208,11 @@ bool AddParameters(mime_header_context* header, const std::string& text, std::si
   std::vector<Section> sections;
   mime_header_context** link = &header->parms;
   int count = 0;
-  std::size_t start = from;
+  // Python's email package splits the whole value, the type included, so a quote in the
+  // type keeps following semicolons from splitting; the first segment is the type itself.
+  (void)from;
+  std::size_t start = 0;
+  bool isType = true;
   while (start < text.size()) {
     std::size_t end = start;
     bool quoted = false;
@@ -222,6 +226,11 @@ bool AddParameters(mime_header_context* header, const std::string& text, std::si
       if (c == ';' && !quoted) break;
     }
     end = std::min(end, text.size());
+    if (isType) {
+      isType = false;
+      start = end + 1;
+      continue;
+    }
     const std::size_t equals = text.find('=', start);
     if (equals != std::string::npos && equals < end) {
       const std::string name = Trimmed(text, start, equals);

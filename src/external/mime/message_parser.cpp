@@ -267,10 +267,11 @@ bool MIMEMessageParser::State::Decide(bool atEnd) {
     }
     case LineKind::kBlank: {
       const std::size_t blank = (line.size() >= 2 && line[0] == '\r' && line[1] == '\n') ? 2 : 1;
+      MIMEEntityDescription* description = Top().description.get();
       FeedHeader(line.data(), blank);
-      if (!Top().description->IsFinalized()) {
+      if (!description->IsFinalized()) {
         // A lone CR: the description cannot tell it from the start of CRLF.
-        Top().description->FinishHeader();
+        description->FinishHeader();
         FlushPending();
         OnHeaderEnd();
       }
