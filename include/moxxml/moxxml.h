@@ -3,4 +3,5 @@
 
 #include <moxxml/external/exception.h>
 #include <moxxml/external/mime.h>
+#include <moxxml/mime/mdn_capture.h>
 #include <moxxml/xml/codes.h>

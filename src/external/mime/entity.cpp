@@ -213,6 +213,10 @@ int MIMEEntityDescription::Update(const char* data, int length) {
     }
     const std::size_t before = line.size();
     line.append(data + i, take);
+    // A line that does not start with a blank cannot continue the field before it.
+    if (before == 0 && !moxxml_mime::IsBlank(static_cast<unsigned char>(line[0]))) {
+      CompleteField();
+    }
     // The classifier resumes where it stopped, so a line fed byte by byte stays linear.
     LineClassifier classifier;
     classifier.Resume(classified);
