@@ -1,10 +1,9 @@
 // MDNAndPayloadMIMEOutputTarget: tree building plus capture of the disposition-notification
 // fields.
-#include <moxxml/mime/mdn_capture.h>
-
 #include <string>
 
 #include <moxxml/external/exception.h>
+#include <moxxml/mime/mdn_capture.h>
 
 MDNAndPayloadMIMEOutputTarget::MDNAndPayloadMIMEOutputTarget(LoggerInterface& logger)
     : TreeBuilderMIMEOutputTarget(logger), headerPassed(false), headerBytes(0), mdnPayload(0) {}

@@ -1,9 +1,8 @@
 // MDNAndPayloadMIMEOutputTarget: the captured MDN fields and the tree must not depend on how
 // the message is split into calls, and only the first notification is captured.
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "external/mime/mime_test_util.h"
 
@@ -139,10 +138,10 @@ TEST(MdnCapture, TableOfNotificationShapes) {
 }
 
 TEST(MdnCapture, OnlyTheFirstOfTwoNotificationsIsCaptured) {
-  const std::string message =
-      Report("Content-Type: message/disposition-notification\r\n\r\nDisposition: first\r\n\r\n"
-             "--b\r\nContent-Type: message/disposition-notification\r\n\r\n"
-             "Disposition: second\r\n");
+  const std::string message = Report(
+      "Content-Type: message/disposition-notification\r\n\r\nDisposition: first\r\n\r\n"
+      "--b\r\nContent-Type: message/disposition-notification\r\n\r\n"
+      "Disposition: second\r\n");
   const Capture whole = CaptureMdn(message, 0);
   EXPECT_EQ(whole.fields, "Disposition: first\n");
   ExpectStable(message, whole);
@@ -161,8 +160,7 @@ TEST(MdnCapture, MessageWithoutNotificationLeavesPayloadEmptyAndOpen) {
 // Drives the target directly: the notification's header arrives over several calls and its
 // end falls exactly on a call edge, so the first call after finalization skips nothing.
 TEST(MdnCapture, HeaderOverSeveralCallsIsSkippedExactly) {
-  const std::string header =
-      "Content-Type: message/disposition-notification\r\nX-Extra: 1\r\n\r\n";
+  const std::string header = "Content-Type: message/disposition-notification\r\nX-Extra: 1\r\n\r\n";
   const std::string body = "Disposition: x\r\nFinal-Recipient: rfc822; a@b\r\n";
   for (std::size_t split = 1; split < header.size() + body.size(); ++split) {
     SCOPED_TRACE("split at " + std::to_string(split));
@@ -182,8 +180,7 @@ TEST(MdnCapture, HeaderOverSeveralCallsIsSkippedExactly) {
     }
     target.Finalize(&entity, &entity, false);
     std::string fields;
-    for (mime_header_context* h = target.GetMDNPayload().GetMIMEHEADERCTX()->next; h;
-         h = h->next) {
+    for (mime_header_context* h = target.GetMDNPayload().GetMIMEHEADERCTX()->next; h; h = h->next) {
       fields += Str(h->name) + "=" + Str(h->value) + ";";
     }
     EXPECT_EQ(fields, "Disposition=x;Final-Recipient=rfc822; a@b;");

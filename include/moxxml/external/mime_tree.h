@@ -21,10 +21,8 @@ class MOXXML_EXPORT MIMEOutputTarget {
   virtual ~MIMEOutputTarget();
   virtual void Update(const char* data, int length, MIMEEntityDescription* first,
                       MIMEEntityDescription* entity, bool flag) = 0;
-  virtual void Finalize(MIMEEntityDescription* first, MIMEEntityDescription* entity,
-                        bool flag) = 0;
-  virtual void Cancel(MIMEEntityDescription* first, MIMEEntityDescription* entity,
-                      bool flag) = 0;
+  virtual void Finalize(MIMEEntityDescription* first, MIMEEntityDescription* entity, bool flag) = 0;
+  virtual void Cancel(MIMEEntityDescription* first, MIMEEntityDescription* entity, bool flag) = 0;
 };
 
 // Diagnostics sink handed to targets. This base logs nothing, so hosts can pass an

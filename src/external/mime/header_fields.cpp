@@ -43,8 +43,8 @@ LineKind LineClassifier::Feed(const char* line, std::size_t length, bool atEnd) 
 
 mime_header_context* NewHeaderRecord(const char* name, std::size_t nameLength, const char* value,
                                      std::size_t valueLength) {
-  const std::size_t size = sizeof(mime_header_context) + (name ? nameLength + 1 : 0) +
-                           (value ? valueLength + 1 : 0);
+  const std::size_t size =
+      sizeof(mime_header_context) + (name ? nameLength + 1 : 0) + (value ? valueLength + 1 : 0);
   auto* record = static_cast<mime_header_context*>(std::malloc(size));
   if (record == nullptr) return nullptr;
   char* text = reinterpret_cast<char*>(record + 1);
@@ -300,8 +300,7 @@ bool EqualsNoCase(const char* text, const char* literal) {
   return *text == '\0';
 }
 
-mime_header_context* BuildHeaderRecord(const char* field, std::size_t length,
-                                       std::size_t nameEnd) {
+mime_header_context* BuildHeaderRecord(const char* field, std::size_t length, std::size_t nameEnd) {
   try {
     std::size_t nameLength = nameEnd;
     while (nameLength > 0 && IsBlank(static_cast<unsigned char>(field[nameLength - 1]))) {
@@ -318,13 +317,13 @@ mime_header_context* BuildHeaderRecord(const char* field, std::size_t length,
     std::size_t begin = 0;
     std::size_t end = value.size();
     while (begin < end && IsBlank(static_cast<unsigned char>(value[begin]))) ++begin;
-    while (end > begin && (IsBlank(static_cast<unsigned char>(value[end - 1])) ||
-                           value[end - 1] == '\r')) {
+    while (end > begin &&
+           (IsBlank(static_cast<unsigned char>(value[end - 1])) || value[end - 1] == '\r')) {
       --end;
     }
     const std::string name(field, nameLength);
-    const bool withParms =
-        EqualsNoCase(name.c_str(), "content-type") || EqualsNoCase(name.c_str(), "content-disposition");
+    const bool withParms = EqualsNoCase(name.c_str(), "content-type") ||
+                           EqualsNoCase(name.c_str(), "content-disposition");
     std::size_t valueEnd = end;
     const std::size_t semicolon = withParms ? value.find(';', begin) : std::string::npos;
     if (semicolon != std::string::npos && semicolon < end) {

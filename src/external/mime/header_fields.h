@@ -48,8 +48,7 @@ class LineClassifier {
 
 // Builds the record of one raw field (first line through its line end, then continuation
 // lines), nameEnd being the offset of its first colon. Returns null when out of memory.
-mime_header_context* BuildHeaderRecord(const char* field, std::size_t length,
-                                       std::size_t nameEnd);
+mime_header_context* BuildHeaderRecord(const char* field, std::size_t length, std::size_t nameEnd);
 // Builds a record holding copies of name and value (either may be null).
 mime_header_context* NewHeaderRecord(const char* name, std::size_t nameLength, const char* value,
                                      std::size_t valueLength);

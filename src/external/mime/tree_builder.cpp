@@ -90,8 +90,7 @@ MimeTreeNode* TreeBuilderMIMEOutputTarget::NodeFor(const MIMEEntityDescription* 
   return raw;
 }
 
-void TreeBuilderMIMEOutputTarget::Update(const char* data, int length,
-                                         MIMEEntityDescription* first,
+void TreeBuilderMIMEOutputTarget::Update(const char* data, int length, MIMEEntityDescription* first,
                                          MIMEEntityDescription* entity, bool flag) {
   (void)data;
   (void)length;

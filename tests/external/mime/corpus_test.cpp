@@ -2,7 +2,6 @@
 // agree (see email_tree.py for the deliberate differences and their reasons).
 #include <cstdio>
 #include <dirent.h>
-
 #include <gtest/gtest.h>
 
 #include "external/mime/mime_test_util.h"

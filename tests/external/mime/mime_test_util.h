@@ -5,11 +5,10 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include <moxxml/moxxml.h>
 
