@@ -2,7 +2,9 @@
 #pragma once
 
 #include <moxxml/external/exception.h>
+#include <moxxml/external/mime.h>
 #include <moxxml/external/tools.h>
+#include <moxxml/mime/mdn_capture.h>
 #include <moxxml/msg/attr.h>
 #include <moxxml/msg/element.h>
 #include <moxxml/msg/payload.h>

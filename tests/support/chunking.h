@@ -1,8 +1,10 @@
 // Chunked feeding for the streaming tests: the feed sizes every MIME and codec test runs at,
-// and a helper that hands a buffer to a callable in pieces of one size.
+// and helpers that hand a buffer to a callable in pieces of one size or of random sizes.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,18 @@ void FeedInPieces(const char* data, size_t length, size_t feedSize, Feed&& feed)
 template <typename Feed>
 void FeedInPieces(const std::string& data, size_t feedSize, Feed&& feed) {
   FeedInPieces(data.data(), data.size(), feedSize, feed);
+}
+
+// Pieces of random sizes between 1 and maxSize, reproducible from seed.
+template <typename Feed>
+void FeedRandomChunks(const std::string& data, unsigned seed, size_t maxSize, Feed&& feed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<size_t> pick(1, maxSize);
+  for (size_t at = 0; at < data.size();) {
+    const size_t size = std::min(pick(random), data.size() - at);
+    feed(data.data() + at, size);
+    at += size;
+  }
 }
 
 }  // namespace moxxml_test
