@@ -13,3 +13,4 @@ install(FILES ${PROJECT_BINARY_DIR}/moxxmlConfig.cmake ${PROJECT_BINARY_DIR}/mox
   DESTINATION ${MOXXML_CMAKE_DIR})
 configure_file(cmake/moxxml.pc.in ${PROJECT_BINARY_DIR}/moxxml.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/moxxml.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES schema/moxmsg.xsd DESTINATION ${CMAKE_INSTALL_DATADIR}/moxxml)
