@@ -9,17 +9,17 @@
 #include <moxxml/moxxml.h>
 
 #include "support/schema.h"
-#include "support/xml_tree.h"
+#include "support/parsed_xml.h"
 
 namespace {
 
 using moxxml_test::ParseXml;
-using moxxml_test::XmlNode;
+using moxxml_test::ParsedNode;
 using MoxXML::MoxMsg::MOXFILTER_TYPES;
 using Names = std::vector<std::string>;
 
 // Serialises, checks the text against the schema, and parses it.
-XmlNode Document(MoxMsgBuilder& builder, bool pretty = false) {
+ParsedNode Document(MoxMsgBuilder& builder, bool pretty = false) {
   std::string xml, diagnostics;
   builder.Serialize(xml, diagnostics, pretty);
   EXPECT_EQ(diagnostics, "");
@@ -46,7 +46,7 @@ struct Headers {
 
 TEST(Builder, NewBuilderHoldsOnlyTheVersion) {
   MoxMsgBuilder builder;
-  XmlNode doc = Document(builder);
+  ParsedNode doc = Document(builder);
   EXPECT_EQ(doc.name, "moxmsg");
   EXPECT_TRUE(doc.attributes.empty());
   EXPECT_EQ(doc.ChildNames(), Names{"version"});
@@ -87,15 +87,15 @@ TEST(Builder, EverySetterCalledTwiceLeavesOneElementWithTheSecondValue) {
     MoxMsgBuilder builder;
     (builder.*row.setter)("first <&\"]]>");
     (builder.*row.setter)("second <&\"]]>");
-    XmlNode doc = Document(builder);
+    ParsedNode doc = Document(builder);
     const std::string path(row.path);
-    const XmlNode& element = doc.At(path);
+    const ParsedNode& element = doc.At(path);
     EXPECT_EQ(element.Attr("v"), "second <&\"]]>");
     EXPECT_EQ(element.attributes.size(), 1u);
     EXPECT_TRUE(element.children.empty());
     EXPECT_EQ(element.text, "");
     // Exactly one element of that name under its parent.
-    const XmlNode& parent = doc.At(path.substr(0, path.rfind('/')));
+    const ParsedNode& parent = doc.At(path.substr(0, path.rfind('/')));
     const std::string name = path.substr(path.rfind('/') + 1);
     EXPECT_EQ(std::count(parent.ChildNames().begin(), parent.ChildNames().end(), name), 1);
   }
@@ -104,7 +104,7 @@ TEST(Builder, EverySetterCalledTwiceLeavesOneElementWithTheSecondValue) {
 TEST(Builder, EmptyValueIsStored) {
   MoxMsgBuilder builder;
   builder.SetApplInfoStatusText("");
-  XmlNode doc = Document(builder);
+  ParsedNode doc = Document(builder);
   EXPECT_TRUE(doc.At("applinfo/statustext").Has("v"));
   EXPECT_EQ(doc.At("applinfo/statustext").Attr("v"), "");
 }
@@ -119,7 +119,7 @@ TEST(Builder, FirstCallsDecideChildOrderWithinASection) {
   builder.SetDataLocationType("t");
   builder.SetMsgInfoAS1To("b");
   builder.SetDataLocationHost("h2");
-  XmlNode doc = Document(builder);
+  ParsedNode doc = Document(builder);
   EXPECT_EQ(doc.At("applinfo").ChildNames(), (Names{"status", "name"}));
   EXPECT_EQ(doc.At("msginfo").ChildNames(), (Names{"as1from", "datalocation", "as1to"}));
   EXPECT_EQ(doc.At("msginfo/datalocation").ChildNames(), (Names{"host", "type"}));
@@ -147,7 +147,7 @@ TEST(Builder, SectionCreatedAfterSerializeStandsBehindEarlierOnes) {
   builder.Serialize(xml, diagnostics, false);
   // The schema fixes the order of a document serialised once; a section created later is
   // attached behind the others, so this document is outside that order on purpose.
-  XmlNode doc = ParseXml(xml);
+  ParsedNode doc = ParseXml(xml);
   EXPECT_EQ(doc.ChildNames(), (Names{"version", "applinfo", "payload", "msginfo"}));
   EXPECT_EQ(doc.At("applinfo/type").Attr("v"), "second");
   EXPECT_EQ(doc.At("applinfo").children.size(), 1u);
@@ -184,9 +184,9 @@ TEST(Builder, SecondTransportProtocolCallUpdatesNameAndAddsHeaders) {
   builder.AddTransportProtocol("HTTP", "1.0", "Host: a\r\nContent-Type: text/plain; charset=us-ascii\r\n",
                                nullptr);
   builder.AddTransportProtocol("AS2", "1.1", "AS2-From: x\r\n", nullptr);
-  XmlNode doc = Document(builder);
+  ParsedNode doc = Document(builder);
   ASSERT_EQ(doc.At("transport").ChildNames(), Names{"transprotocol"});
-  const XmlNode& protocol = doc.At("transport/transprotocol");
+  const ParsedNode& protocol = doc.At("transport/transprotocol");
   EXPECT_EQ(protocol.ChildNames(), (Names{"name", "version", "headers"}));
   EXPECT_EQ(protocol.At("name").Attr("v"), "AS2");
   EXPECT_EQ(protocol.At("version").Attr("v"), "1.1");
@@ -200,8 +200,8 @@ TEST(Builder, HeadersAddedBeforeTheProtocolStandFirst) {
   Headers headers("Message-ID: <1@x>\r\n");
   builder.AddTransportProtocolHeaders(headers.context);
   builder.AddTransportProtocol("AS2", "1.2", "", headers.context);
-  XmlNode doc = Document(builder);
-  const XmlNode& protocol = doc.At("transport/transprotocol");
+  ParsedNode doc = Document(builder);
+  const ParsedNode& protocol = doc.At("transport/transprotocol");
   EXPECT_EQ(protocol.ChildNames(), (Names{"headers", "name", "version"}));
   EXPECT_EQ(protocol.At("headers").ChildNames(), (Names{"message-id", "message-id"}));
 }
@@ -225,9 +225,9 @@ TEST(Builder, EachSecurityProtocolCallAddsOneSecprotocol) {
                                        nullptr);
   builder.AddTransportSecurityProtocol("TLS", "1.3", "", extra.context);
   builder.SetTransportOrigin("o");
-  XmlNode doc = Document(builder);
+  ParsedNode doc = Document(builder);
   EXPECT_EQ(doc.At("transport").ChildNames(), (Names{"security", "origin"}));
-  const XmlNode& security = doc.At("transport/security");
+  const ParsedNode& security = doc.At("transport/security");
   ASSERT_EQ(security.ChildNames(), (Names{"secprotocol", "secprotocol"}));
   EXPECT_EQ(security.children[0].At("name").Attr("v"), "S/MIME");
   EXPECT_EQ(security.children[0].At("headers").ChildNames(), Names{"content-type"});
@@ -253,8 +253,8 @@ TEST(Builder, RejectedHeaderTextKeepsNameAndVersion) {
       EXPECT_GT(e.GetText().size(), std::string("MIMEParse failed.\n").size());
       EXPECT_EQ(e.GetWhere(), "");
     }
-    XmlNode doc = Document(builder);
-    const XmlNode& protocol =
+    ParsedNode doc = Document(builder);
+    const ParsedNode& protocol =
         security ? doc.At("transport/security/secprotocol") : doc.At("transport/transprotocol");
     EXPECT_EQ(protocol.ChildNames(), (Names{"name", "version"}));
   }
@@ -268,14 +268,14 @@ TEST(Builder, HeaderNameThatIsNoTagNameThrowsCode14) {
   } catch (const MoxException& e) {
     EXPECT_EQ(e.GetResultCode(), MoxXML::MOXXMLERR_INVALID_TAG_NAME);
   }
-  XmlNode doc = Document(builder);
+  ParsedNode doc = Document(builder);
   EXPECT_EQ(doc.At("transport/transprotocol").ChildNames(), (Names{"name", "version"}));
 }
 
 TEST(Builder, NullMimeTargetLeavesAnEmptyMime) {
   MoxMsgBuilder builder;
   EXPECT_THROW(builder.SetMsgInfoMime(nullptr), MoxException);
-  XmlNode doc = Document(builder);
+  ParsedNode doc = Document(builder);
   EXPECT_TRUE(doc.At("msginfo/mime").children.empty());
 }
 
@@ -294,10 +294,10 @@ TEST(Builder, EachSetMsgInfoMimeAddsOneMimepart) {
   MoxMsgBuilder builder;
   builder.SetMsgInfoMime(&target);
   builder.SetMsgInfoMime(&target);
-  XmlNode doc = Document(builder);
-  const XmlNode& mime = doc.At("msginfo/mime");
+  ParsedNode doc = Document(builder);
+  const ParsedNode& mime = doc.At("msginfo/mime");
   ASSERT_EQ(mime.ChildNames(), (Names{"mimepart", "mimepart"}));
-  const XmlNode& top = mime.children[0];
+  const ParsedNode& top = mime.children[0];
   EXPECT_EQ(top.ChildNames(), (Names{"headers", "mimepart", "mimepart"}));
   EXPECT_EQ(top.At("headers/content-type").Attr("v"), "multipart/report");
   EXPECT_EQ(top.At("headers/content-type/parms/boundary").Attr("v"), "b");
@@ -327,8 +327,8 @@ TEST(Builder, SecondPayloadReplacesEncodingAndValue) {
                          row.second == MoxXML::MoxMsg::MOXFILTER_QUOTED_PRINTABLE;
     const std::string value = encoded ? binary : std::string("plain <text> & more");
     builder.SetPayload(value, row.second);
-    XmlNode doc = Document(builder);
-    const XmlNode& payload = doc.At("payload");
+    ParsedNode doc = Document(builder);
+    const ParsedNode& payload = doc.At("payload");
     EXPECT_EQ(payload.Has("filter"), row.filter != nullptr);
     if (row.filter) EXPECT_EQ(payload.Attr("filter"), row.filter);
     // Decode the serialised text with a fresh payload element and compare with the input.
@@ -366,7 +366,7 @@ TEST(Builder, CopiesSerialiseAlikeAndThenGoTheirOwnWay) {
     assigned.SetPayload("other", MoxXML::MoxMsg::MOXFILTER_NONE);
     EXPECT_EQ(Text(*source), before);
     source->SetApplInfoStatus("source only");
-    XmlNode copied = Document(copy);
+    ParsedNode copied = Document(copy);
     EXPECT_EQ(copied.At("applinfo/name").Attr("v"), "copy");
     EXPECT_EQ(copied.At("applinfo").Child("status"), nullptr);
     EXPECT_EQ(copied.At("transport/transprotocol/headers").ChildNames(), (Names{"host", "x-copy"}));

@@ -8,13 +8,13 @@
 #include <moxxml/moxxml.h>
 
 #include "support/serialize.h"
-#include "support/xml_tree.h"
+#include "support/parsed_xml.h"
 
 namespace {
 
 using namespace MoxXML;
 using namespace MoxXML::MoxMsg;
-using moxxml_test::XmlNode;
+using moxxml_test::ParsedNode;
 using Names = std::vector<std::string>;
 
 // Builds header chains by hand, for shapes a parser would never produce (empty names, null
@@ -53,7 +53,7 @@ class Chain {
 };
 
 // A message element under a root, serialised and parsed back.
-XmlNode Written(MoxMsgElement* element) {
+ParsedNode Written(MoxMsgElement* element) {
   MoxMsgRootElement root;
   root.AppendElement(element);
   return moxxml_test::ParseXml(moxxml_test::SerializeToString(root)).children.at(0);
@@ -71,7 +71,7 @@ TEST(AppendHdrs, SubjectAndContentTypeWithCharset) {
   chain.AddParm(chain.Add("Content-Type", "text/plain"), "charset", "us-ascii");
   auto* element = NewHeaderElement();
   EXPECT_EQ(element->AppendHdrs(chain.head), 0);
-  XmlNode node = Written(element);
+  ParsedNode node = Written(element);
   EXPECT_EQ(node.ChildNames(), Names{"headers"});
   EXPECT_EQ(node.At("headers").ChildNames(), (Names{"subject", "content-type"}));
   EXPECT_EQ(node.At("headers/subject").Attr("v"), "x");
@@ -102,13 +102,13 @@ TEST(AppendHdrs, EmptyNamesValuesAndChains) {
 
   auto* b = NewHeaderElement();
   b->AppendHdrs(emptyNames.head);
-  XmlNode nb = Written(b);
+  ParsedNode nb = Written(b);
   EXPECT_EQ(nb.ChildNames(), Names{"headers"});
   EXPECT_TRUE(nb.At("headers").children.empty());
 
   auto* c = NewHeaderElement();
   c->AppendHdrs(emptyValues.head);
-  XmlNode nc = Written(c);
+  ParsedNode nc = Written(c);
   EXPECT_EQ(nc.At("headers").ChildNames(), (Names{"x-empty", "x-null"}));
   EXPECT_TRUE(nc.At("headers/x-empty").attributes.empty());
   EXPECT_TRUE(nc.At("headers/x-null").attributes.empty());
@@ -119,7 +119,7 @@ TEST(AppendHdrs, EmptyNamesValuesAndChains) {
 
   auto* e = NewHeaderElement();
   e->AppendHdrs(duplicates.head);
-  XmlNode ne = Written(e);
+  ParsedNode ne = Written(e);
   ASSERT_EQ(ne.At("headers").ChildNames(), (Names{"received", "received"}));
   EXPECT_EQ(ne.At("headers").children[1].Attr("v"), "b");
 }
@@ -132,7 +132,7 @@ TEST(AppendHdrs, SecondCallAddsToTheFirstHeadersElement) {
   element->SetTagValue("value");
   element->AppendHdrs(first.head);
   element->AppendHdrs(second.head);
-  XmlNode node = Written(element);
+  ParsedNode node = Written(element);
   EXPECT_EQ(node.ChildNames(), Names{"headers"});
   EXPECT_EQ(node.At("headers").ChildNames(), (Names{"a", "b"}));
   EXPECT_EQ(node.Attr("v"), "value");
@@ -185,7 +185,7 @@ TEST(AppendHdrs, NamesAreNormalisedOrRefused) {
           EXPECT_EQ(e.GetResultCode(), MOXXMLERR_INVALID_TAG_NAME);
           EXPECT_EQ(e.GetWhere(), "MoxXMLElement::AppendElement");
         }
-        XmlNode node = Written(element);
+        ParsedNode node = Written(element);
         if (withExisting) {
           EXPECT_EQ(node.At("headers").ChildNames(), Names{"kept"});
         } else {
@@ -193,7 +193,7 @@ TEST(AppendHdrs, NamesAreNormalisedOrRefused) {
         }
       } else {
         element->AppendHdrs(chain.head);
-        XmlNode node = Written(element);
+        ParsedNode node = Written(element);
         EXPECT_EQ(node.At("headers").ChildNames().back(), row.element);
       }
     }
@@ -222,12 +222,12 @@ TEST(MimePart, MultipartWithTwoLeavesAndAnMdn) {
   auto* part = new MoxMsgMimePart();
   part->SetTagName("mimepart");
   EXPECT_EQ(part->AppendHdrs(&captured.target), part);
-  XmlNode node = Written(part);
+  ParsedNode node = Written(part);
   EXPECT_EQ(node.ChildNames(), (Names{"headers", "mimepart", "mimepart"}));
   EXPECT_EQ(node.At("headers").ChildNames(), (Names{"content-type", "subject"}));
   EXPECT_EQ(node.At("headers/content-type/parms/boundary").Attr("v"), "b");
   EXPECT_EQ(node.children[1].At("headers").ChildNames(), Names{"content-type"});
-  const XmlNode& dn = node.children[2];
+  const ParsedNode& dn = node.children[2];
   EXPECT_EQ(dn.ChildNames(), Names{"headers"});
   EXPECT_EQ(dn.At("headers").ChildNames(),
             (Names{"content-type", "x-own", "reporting-ua", "original-message-id", "disposition"}));

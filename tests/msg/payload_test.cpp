@@ -6,7 +6,7 @@
 #include <moxxml/moxxml.h>
 
 #include "support/serialize.h"
-#include "support/xml_tree.h"
+#include "support/parsed_xml.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ const std::string kBinary = [] {
 }();
 
 // The payload serialised under a root, parsed back.
-moxxml_test::XmlNode Written(MoxMsgPayload* payload) {
+moxxml_test::ParsedNode Written(MoxMsgPayload* payload) {
   MoxMsgRootElement root;
   root.AppendElement(payload);
   return moxxml_test::ParseXml(moxxml_test::SerializeToString(root)).At("payload");
@@ -57,7 +57,7 @@ TEST(Payload, EveryTypeStoresWritesAndReturnsTheValue) {
     EXPECT_EQ(payload->GetTagValue(), value);  // decoded again, same result
     EXPECT_EQ(payload->GetTagValueForSerialization() == value, !row.encoded);
     const std::string stored = payload->GetTagValueForSerialization();
-    moxxml_test::XmlNode node = Written(payload);
+    moxxml_test::ParsedNode node = Written(payload);
     EXPECT_EQ(node.text, stored);
     EXPECT_EQ(node.Has("filter"), row.filter != nullptr);
     if (row.filter) EXPECT_EQ(node.Attr("filter"), row.filter);
