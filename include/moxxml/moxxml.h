@@ -2,4 +2,14 @@
 #pragma once
 
 #include <moxxml/external/exception.h>
+#include <moxxml/external/mime.h>
+#include <moxxml/external/tools.h>
+#include <moxxml/mime/mdn_capture.h>
+#include <moxxml/msg/attr.h>
+#include <moxxml/msg/element.h>
+#include <moxxml/msg/payload.h>
+#include <moxxml/msg/root_element.h>
+#include <moxxml/xml/attr.h>
 #include <moxxml/xml/codes.h>
+#include <moxxml/xml/element.h>
+#include <moxxml/xml/object.h>

@@ -1,10 +1,12 @@
 // MoxMsgPayload: the payload element and its transfer encodings.
 #include <moxxml/msg/payload.h>
 
+#include <algorithm>
 #include <memory>
 
 #include <moxxml/external/tools.h>
 #include <moxxml/msg/attr.h>
+#include <moxxml/xml/codes.h>
 
 #include "xml/refusal.h"
 
@@ -66,7 +68,7 @@ MoxMsgPayload::~MoxMsgPayload() = default;
 
 int MoxMsgPayload::GetNodeType() const { return MSGNODE_ELEMENT; }
 
-MoxXMLObject* MoxMsgPayload::Clone() const { return new MoxMsgPayload(*this); }
+MoxMsgPayload* MoxMsgPayload::Clone() const { return new MoxMsgPayload(*this); }
 
 bool MoxMsgPayload::IsValidAttributeType(MoxXMLAttr* attr) const {
   return attr->GetNodeType() == MSGNODE_ATTR;

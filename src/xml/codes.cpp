@@ -1,9 +1,8 @@
 // The result-code and tag tables, and the one place where refusals are thrown.
-#include <moxxml/xml/codes.h>
-
 #include <string>
 
 #include <moxxml/external/exception.h>
+#include <moxxml/xml/codes.h>
 
 #include "xml/refusal.h"
 

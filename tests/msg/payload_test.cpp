@@ -60,7 +60,9 @@ TEST(Payload, EveryTypeStoresWritesAndReturnsTheValue) {
     moxxml_test::ParsedNode node = Written(payload);
     EXPECT_EQ(node.text, stored);
     EXPECT_EQ(node.Has("filter"), row.filter != nullptr);
-    if (row.filter) EXPECT_EQ(node.Attr("filter"), row.filter);
+    if (row.filter) {
+      EXPECT_EQ(node.Attr("filter"), row.filter);
+    }
     EXPECT_TRUE(node.children.empty());
   }
 }

@@ -1,8 +1,7 @@
 // Both exported tables, row by row: ids, flags and strings are part of the interface.
 #include <cstring>
-#include <string>
-
 #include <gtest/gtest.h>
+#include <string>
 
 #include <moxxml/moxxml.h>
 

@@ -40,7 +40,7 @@ class MOXXML_EXPORT MoxMsgPayload : public MoxMsgElement {
   const std::string& GetTagValueForSerialization() override;
   bool IsValidAttributeType(MoxXMLAttr* attr) const override;
   bool IsValidElementType(MoxXMLElement* element) const override;
-  MoxXMLObject* Clone() const override;
+  MoxMsgPayload* Clone() const override;
 
   // Selects the encoding for later Set/GetTagValue calls; the stored text is not converted.
   virtual void SetFilterType(MOXFILTER_TYPES type);

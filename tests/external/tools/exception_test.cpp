@@ -1,7 +1,6 @@
 // MoxException: what hosts read back from it, and that copies keep it.
-#include <string>
-
 #include <gtest/gtest.h>
+#include <string>
 
 #include <moxxml/moxxml.h>
 

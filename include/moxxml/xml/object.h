@@ -1,0 +1,83 @@
+// MoxXMLObject: abstract base of every node (attribute or element) of the object model.
+#pragma once
+
+#include <string>
+
+#include <moxxml/export.h>
+#include <moxxml/xml/xerces_fwd.h>
+
+namespace MoxXML {
+
+class MoxXMLElement;
+
+// Receives the XML text (once, whole) or one diagnostic: the bytes, their number and the
+// context given to Serialize. The result is ignored.
+typedef int (*SerializeCallback)(const char* data, int length, void* context);
+
+// A node carries a tag name and a tag value. Nothing here fails or throws.
+// Copies copy the name and the value; emptyValue is never assigned by any operation.
+class MOXXML_EXPORT MoxXMLObject {
+ public:
+  MoxXMLObject();
+  MoxXMLObject(const MoxXMLObject& other);
+  MoxXMLObject& operator=(const MoxXMLObject& other);
+  virtual ~MoxXMLObject();
+
+  // No check of any kind; only MoxXMLElement::AppendElement checks names.
+  void SetTagName(const std::string& name);
+  const std::string& GetTagName() const;
+
+  virtual int GetNodeType() const = 0;
+  virtual void SetTagValue(const std::string& value);
+  virtual const std::string& GetTagValue();
+  virtual const std::string& GetTagNameForSerialization() const;
+  // The virtual GetTagValue(), so a class overriding only that is serialised with it.
+  virtual const std::string& GetTagValueForSerialization();
+
+ protected:
+  virtual int SerializeToDOM(XERCES_CPP_NAMESPACE::DOMDocument* document,
+                             XERCES_CPP_NAMESPACE::DOMNode* parent) = 0;
+
+ public:
+  // A new heap copy of exactly this node's class, owning copies of any nodes it holds.
+  // Element copies are built from it, so every class derived from a library node class,
+  // the host's own included, overrides it returning a copy of its own class; one that does
+  // not would be copied as its base class.
+  virtual MoxXMLObject* Clone() const = 0;
+
+  // Equal names and equal values, byte for byte; node types are not compared.
+  bool operator==(const MoxXMLObject& other) const;
+
+  // Builds a new DOM document for this root node (MSGNODE_ROOT only) and stores it in
+  // *document at once; the caller releases it, also after a throw. A null implementation
+  // means the one registered for "Core". The caller has initialised the XML platform.
+  // Returns 0; every failure throws MoxException.
+  int GetXercesDOMRepresentation(XERCES_CPP_NAMESPACE::DOMDocument** document,
+                                 XERCES_CPP_NAMESPACE::DOMImplementation* implementation);
+
+  // Writes this root node's document as XML text (UTF-8): to outputCallback in one call with
+  // the whole text, or to standard output when it is null; indented when prettyPrint is set.
+  // Serializer diagnostics go to errorCallback, or to the standard error stream when it is
+  // null. Initialises and terminates the XML platform inside the call, so calls must not
+  // overlap in time, on any object. Returns 0; every failure throws MoxException with the
+  // operation "MoxXMLObject::Serialize" and the code and text of its cause.
+  int Serialize(SerializeCallback outputCallback, void* outputContext, bool prettyPrint,
+                SerializeCallback errorCallback, void* errorContext);
+
+ protected:
+  std::string tagName;
+  std::string tagValue;
+  std::string emptyValue;
+
+  // Elements serialise their attributes and children through SerializeToDOM.
+  friend class MoxXMLElement;
+
+ private:
+  // GetXercesDOMRepresentation, telling diagnostics (may be null) of the elements that
+  // cannot be built.
+  int BuildXercesDOM(XERCES_CPP_NAMESPACE::DOMDocument** document,
+                     XERCES_CPP_NAMESPACE::DOMImplementation* implementation,
+                     XERCES_CPP_NAMESPACE::DOMErrorHandler* diagnostics);
+};
+
+}  // namespace MoxXML

@@ -1,0 +1,122 @@
+// CallbackDOMErrorHandler, StdErrDOMErrorHandler and the report of elements left out.
+#include "xml/error_handlers.h"
+
+#include <climits>
+#include <iostream>
+
+#include <xercesc/dom/DOMDocument.hpp>
+
+#include "xml/xstr.h"
+
+namespace moxxml_internal {
+
+namespace {
+
+using XERCES_CPP_NAMESPACE::DOMError;
+
+// "moxxml-error-handler": the user-data key under which a document carries its handler.
+constexpr XMLCh kHandlerKey[] = {u'm', u'o', u'x', u'x', u'm', u'l', u'-', u'e', u'r', u'r', u'o',
+                                 u'r', u'-', u'h', u'a', u'n', u'd', u'l', u'e', u'r', 0};
+// "element-left-out": the type of the diagnostic below.
+constexpr XMLCh kLeftOutType[] = {u'e', u'l', u'e', u'm', u'e', u'n', u't', u'-', u'l',
+                                  u'e', u'f', u't', u'-', u'o', u'u', u't', 0};
+
+const char* CallbackPrefix(short severity) {
+  switch (severity) {
+    case DOMError::DOM_SEVERITY_WARNING:
+      return "\nWarning Message:  ";
+    case DOMError::DOM_SEVERITY_ERROR:
+      return "\nError Message:    ";
+    default:
+      return "\nFatal Message:    ";
+  }
+}
+
+const char* StdErrPrefix(short severity) {
+  switch (severity) {
+    case DOMError::DOM_SEVERITY_WARNING:
+      return "\nWarning Message: ";
+    case DOMError::DOM_SEVERITY_ERROR:
+      return "\nError Message: ";
+    default:
+      return "\nFatal Message: ";
+  }
+}
+
+// A diagnostic of our own, shaped like the serializer's, without a location.
+class LeftOutError : public DOMError {
+ public:
+  explicit LeftOutError(const std::string& text) : message(text) {}
+  ErrorSeverity getSeverity() const override { return DOM_SEVERITY_ERROR; }
+  const XMLCh* getMessage() const override { return message.unicodeForm(); }
+  XERCES_CPP_NAMESPACE::DOMLocator* getLocation() const override { return nullptr; }
+  void* getRelatedException() const override { return nullptr; }
+  const XMLCh* getType() const override { return kLeftOutType; }
+  void* getRelatedData() const override { return nullptr; }
+
+ private:
+  XStr message;
+};
+
+}  // namespace
+
+PendingErrorHandler::~PendingErrorHandler() = default;
+
+bool PendingErrorHandler::handleError(const DOMError& error) {
+  try {
+    Handle(error);
+  } catch (...) {
+    if (!pending) pending = std::current_exception();
+  }
+  return true;
+}
+
+void PendingErrorHandler::RethrowPending() {
+  if (pending) {
+    std::exception_ptr kept = pending;
+    pending = nullptr;
+    std::rethrow_exception(kept);
+  }
+}
+
+CallbackDOMErrorHandler::CallbackDOMErrorHandler(MoxXML::SerializeCallback callback, void* context)
+    : callback(callback), context(context) {}
+
+CallbackDOMErrorHandler::~CallbackDOMErrorHandler() = default;
+
+void CallbackDOMErrorHandler::Handle(const DOMError& error) {
+  std::string text = CallbackPrefix(error.getSeverity());
+  text += XStr(error.getMessage()).nativeForm();
+  if (callback != nullptr) {
+    // A diagnostic is one short message; one beyond the int range is cut, not wrapped.
+    const int length = text.size() > INT_MAX ? INT_MAX : static_cast<int>(text.size());
+    callback(text.data(), length, context);
+  }
+}
+
+StdErrDOMErrorHandler::~StdErrDOMErrorHandler() = default;
+
+void StdErrDOMErrorHandler::Handle(const DOMError& error) {
+  XStr message(error.getMessage());
+  std::cerr << StdErrPrefix(error.getSeverity()) << message.nativeForm() << std::endl;
+}
+
+void AttachErrorHandler(XERCES_CPP_NAMESPACE::DOMDocument* document,
+                        XERCES_CPP_NAMESPACE::DOMErrorHandler* handler) {
+  document->setUserData(kHandlerKey, handler, nullptr);
+}
+
+void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& name,
+                          const XMLCh* reason) {
+  auto* handler =
+      static_cast<XERCES_CPP_NAMESPACE::DOMErrorHandler*>(document->getUserData(kHandlerKey));
+  if (handler == nullptr) return;
+  std::string text = "Element '" + name + "' was left out with its content";
+  if (reason != nullptr) {
+    text += ": ";
+    text += XStr(reason).nativeForm();
+  }
+  handler->handleError(LeftOutError(text));
+}
+
+}  // namespace moxxml_internal

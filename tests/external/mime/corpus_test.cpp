@@ -1,0 +1,66 @@
+// MIMEMessageParser against Python's email package: the trees of every corpus message must
+// agree (see email_tree.py for the deliberate differences and their reasons).
+#include <cstdio>
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include "external/mime/mime_test_util.h"
+
+namespace {
+
+using moxxml_test::ParseToDump;
+using moxxml_test::ReadFile;
+
+std::vector<std::string> CorpusFiles() {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(MOXXML_TEST_DATA "/messages")) {
+    while (dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".eml") == 0) names.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string PythonDump(const std::string& path) {
+  const std::string command = "python3 '" MOXXML_EMAIL_TREE_SCRIPT "' '" + path + "'";
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << command;
+  }
+  return out;
+}
+
+class CorpusTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CorpusTest, TreeAgreesWithPythonEmailAtEveryFeedSize) {
+  const std::string path = MOXXML_TEST_DATA "/messages/" + GetParam();
+  const std::string message = ReadFile(path);
+  ASSERT_FALSE(message.empty());
+  const std::string reference = PythonDump(path);
+  ASSERT_FALSE(reference.empty());
+  std::string bytes;
+  EXPECT_EQ(ParseToDump(message, 0, &bytes), reference);
+  EXPECT_EQ(bytes, message);
+  for (long size : {1L, 2L, 3L, 7L, 64L, -1L, -2L, -3L}) {
+    SCOPED_TRACE("feed size " + std::to_string(size));
+    EXPECT_EQ(ParseToDump(message, size, &bytes), reference);
+    EXPECT_EQ(bytes, message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, CorpusTest, ::testing::ValuesIn(CorpusFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param.substr(0, info.param.size() - 4);
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
+
+}  // namespace

@@ -1,0 +1,167 @@
+// MIMEParse and MIMEERRORCTXFormatter: folded fields, parameters, and refused header blocks
+// with their error numbers.
+#include <gtest/gtest.h>
+#include <string>
+
+#include "external/mime/mime_test_util.h"
+
+namespace {
+
+using moxxml_test::Str;
+
+// "name=value" per header, parameters in brackets.
+std::string Flatten(const mime_header_context* context) {
+  std::string out;
+  for (const mime_header_context* h = context->next; h; h = h->next) {
+    out += Str(h->name) + "=" + Str(h->value);
+    for (const mime_header_context* p = h->parms; p; p = p->next) {
+      out += "[" + Str(p->name) + "=" + Str(p->value) + "]";
+    }
+    out += ";";
+  }
+  return out;
+}
+
+struct Parsed {
+  int result;
+  std::string headers;
+  std::string error;
+};
+
+Parsed Parse(const std::string& text) {
+  mime_header_context* context = MIMEInit();
+  mime_error_context* error = InitMIMEERRORCTX();
+  Parsed parsed;
+  parsed.result = MIMEParse(context, text.c_str(), static_cast<int>(text.size()), 0, error);
+  parsed.headers = Flatten(context);
+  parsed.error = MIMEERRORCTXFormatter().Format(error);
+  MIMEFree(context);
+  FreeMIMEERRORCTX(error);
+  return parsed;
+}
+
+TEST(MIMEParse, AcceptedHeaderBlocks) {
+  const struct {
+    const char* why;
+    std::string text;
+    int result;
+    const char* headers;
+  } rows[] = {
+      {"empty text yields no header", "", 0, ""},
+      {"CRLF folding is unfolded", "Subject: a\r\n b\r\n\tc\r\n", 1, "Subject=a b\tc;"},
+      {"bare LF folding", "Subject: a\n b\n", 1, "Subject=a b;"},
+      {"stops at the empty line", "A: 1\r\n\r\nB: 2\r\n", 1, "A=1;"},
+      {"order kept, duplicates kept", "X: 1\nY: 2\nX: 3\n", 3, "X=1;Y=2;X=3;"},
+      {"blanks before the colon (obsolete syntax)", "Subject : x\n", 1, "Subject=x;"},
+      {"MDN fields keep one whole value",
+       "Disposition: automatic-action/MDN-sent-automatically; processed/Error: x\n"
+       "Final-Recipient: rfc822; a@b\n",
+       2,
+       "Disposition=automatic-action/MDN-sent-automatically; processed/Error: x;"
+       "Final-Recipient=rfc822; a@b;"},
+      {"parameters, quoted and escaped",
+       "Content-Type: text/plain; charset=\"us-ascii\"; name=\"a\\\"b;c\"\n", 1,
+       "Content-Type=text/plain[charset=us-ascii][name=a\"b;c];"},
+      {"names kept as written, case-insensitive header match",
+       "content-DISPOSITION: attachment; FileName=x.edi\n", 1,
+       "content-DISPOSITION=attachment[FileName=x.edi];"},
+      {"duplicate parameters both kept", "Content-Type: a/b; x=1; x=2\n", 1,
+       "Content-Type=a/b[x=1][x=2];"},
+      {"segment without '=' dropped, empty name kept", "Content-Type: a/b; junk; =v; k=\n", 1,
+       "Content-Type=a/b[=v][k=];"},
+      {"RFC 2231 continuations joined in section order",
+       "Content-Type: a/b; t*1=\"def\"; t*0=\"abc\"; u=1\n", 1, "Content-Type=a/b[u=1][t=abcdef];"},
+      {"RFC 2231 extended value decoded, charset dropped",
+       "Content-Disposition: attachment; filename*0*=us-ascii'en'a%20b; filename*1=c\n", 1,
+       "Content-Disposition=attachment[filename=a bc];"},
+      {"RFC 2231 sections above 999 ignored", "Content-Type: a/b; t*0=x; t*1000=y\n", 1,
+       "Content-Type=a/b[t=x];"},
+      {"folded parameters", "Content-Type: multipart/mixed;\r\n\tboundary=\"b1\"\r\n", 1,
+       "Content-Type=multipart/mixed[boundary=b1];"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.why);
+    const Parsed parsed = Parse(row.text);
+    EXPECT_EQ(parsed.result, row.result);
+    EXPECT_EQ(parsed.headers, row.headers);
+  }
+}
+
+TEST(MIMEParse, RefusedHeaderBlocksSayWhatAndWhere) {
+  const struct {
+    const char* why;
+    std::string text;
+    int result;
+    const char* error;
+  } rows[] = {
+      {"line without colon", "A: 1\r\nnot a header\r\n", -MIME_ERR_NOT_A_HEADER,
+       "line 2: not a header field (no colon) in \"not a header\""},
+      {"empty field name", ": x\n", -MIME_ERR_EMPTY_FIELD_NAME,
+       "line 1: empty field name in \": x\""},
+      {"blank inside a name", "A: 1\nBad Name: x\n", -MIME_ERR_INVALID_FIELD_NAME,
+       "line 2: invalid field name in \"Bad Name: x\""},
+      {"continuation first", " x\nA: 1\n", -MIME_ERR_LEADING_CONTINUATION,
+       "line 1: continuation line before the first header field in \" x\""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.why);
+    const Parsed parsed = Parse(row.text);
+    EXPECT_EQ(parsed.result, row.result);
+    EXPECT_EQ(parsed.headers, "") << "a refused text leaves the context as it was";
+    EXPECT_EQ(parsed.error, row.error);
+  }
+}
+
+TEST(MIMEParse, InvalidArgumentsAndTooManyFields) {
+  mime_error_context* error = InitMIMEERRORCTX();
+  EXPECT_EQ(MIMEParse(nullptr, "", 0, 0, error), -MIME_ERR_INVALID_ARGUMENT);
+  mime_header_context* context = MIMEInit();
+  EXPECT_EQ(MIMEParse(context, nullptr, 3, 0, error), -MIME_ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(MIMEParse(context, "A: 1", -1, 0, nullptr), -MIME_ERR_INVALID_ARGUMENT);
+  std::string many;
+  for (int i = 0; i < 1001; ++i) many += "X: " + std::to_string(i) + "\n";
+  EXPECT_EQ(MIMEParse(context, many.c_str(), static_cast<int>(many.size()), 0, error),
+            -MIME_ERR_TOO_MANY_FIELDS);
+  EXPECT_EQ(context->next, nullptr);
+  MIMEFree(context);
+  FreeMIMEERRORCTX(error);
+}
+
+TEST(MIMEEntityDescription, TypeIdsAndIncrementalFinalization) {
+  const struct {
+    std::string header;
+    int id;
+  } rows[] = {
+      {"Content-Type: Message/Disposition-Notification; x=1\r\n\r\n",
+       MIME_TYPE_DISPOSITION_NOTIFICATION},
+      {"Subject: none\r\n\r\n", GetMIMEValueId("text/plain")},  // RFC 2045 5.2 default
+      {"Content-Type: garbage\r\n\r\n", GetMIMEValueId("text/plain")},
+      {"Content-Type: multipart/signed; boundary=x\r\n\r\n", GetMIMEValueId("multipart/signed")},
+  };
+  for (const auto& row : rows) {
+    for (std::size_t size : moxxml_test::FeedSizes()) {
+      SCOPED_TRACE(row.header + " at " + std::to_string(size));
+      MIMEEntityDescription description(0);
+      std::size_t fed = 0;
+      int finalizedAt = -1;
+      moxxml_test::FeedInPieces(row.header + "body", size, [&](const char* p, std::size_t n) {
+        const bool before = description.IsFinalized();
+        description.Update(p, static_cast<int>(n));
+        if (!before && description.IsFinalized()) finalizedAt = static_cast<int>(fed + n);
+        fed += n;
+      });
+      EXPECT_EQ(description.GetHeaderValMimeId(MIME_HDR_CONTENT_TYPE), row.id);
+      EXPECT_EQ(description.GetDataOffset(), static_cast<int>(row.header.size()));
+      // Finalized in the call that carries the end of the header.
+      EXPECT_GE(finalizedAt, static_cast<int>(row.header.size()));
+      EXPECT_LT(finalizedAt - static_cast<int>(size ? size : fed),
+                static_cast<int>(row.header.size()));
+      MIMEEntityDescription copy(description);
+      EXPECT_EQ(Flatten(copy.GetMIMEHEADERCTX()), Flatten(description.GetMIMEHEADERCTX()));
+    }
+  }
+  EXPECT_STREQ(GetMIMEValueName(MIME_TYPE_DISPOSITION_NOTIFICATION),
+               "message/disposition-notification");
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+// ParsedNode, ParseXml: XML text read back with libxml2 into a plain tree for comparisons.
+#pragma once
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace moxxml_test {
+
+struct ParsedNode {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> attributes;  // in document order
+  std::string text;                                             // direct text, concatenated
+  bool textBeforeElements = true;  // no text node follows the first child element
+  std::vector<ParsedNode> children;
+
+  std::vector<std::string> ChildNames() const {
+    std::vector<std::string> names;
+    for (const auto& child : children) names.push_back(child.name);
+    return names;
+  }
+  // The first child named childName, or null.
+  const ParsedNode* Child(const std::string& childName) const {
+    for (const auto& child : children) {
+      if (child.name == childName) return &child;
+    }
+    return nullptr;
+  }
+  // Follows a path of child names separated by "/"; throws when a step is missing.
+  const ParsedNode& At(const std::string& path) const {
+    const ParsedNode* node = this;
+    size_t start = 0;
+    while (start <= path.size()) {
+      size_t end = path.find('/', start);
+      if (end == std::string::npos) end = path.size();
+      const std::string step = path.substr(start, end - start);
+      node = node->Child(step);
+      if (node == nullptr) throw std::runtime_error("no element '" + step + "' in " + path);
+      start = end + 1;
+    }
+    return *node;
+  }
+  bool Has(const std::string& attribute) const {
+    for (const auto& a : attributes) {
+      if (a.first == attribute) return true;
+    }
+    return false;
+  }
+  // The value of an attribute; throws when there is none.
+  std::string Attr(const std::string& attribute) const {
+    for (const auto& a : attributes) {
+      if (a.first == attribute) return a.second;
+    }
+    throw std::runtime_error("no attribute '" + attribute + "' on " + name);
+  }
+};
+
+inline ParsedNode ToParsedNode(xmlNodePtr node) {
+  ParsedNode parsed;
+  parsed.name = reinterpret_cast<const char*>(node->name);
+  for (xmlAttrPtr attr = node->properties; attr != nullptr; attr = attr->next) {
+    xmlChar* value = xmlNodeListGetString(node->doc, attr->children, 1);
+    parsed.attributes.emplace_back(reinterpret_cast<const char*>(attr->name),
+                                   value != nullptr ? reinterpret_cast<const char*>(value) : "");
+    xmlFree(value);
+  }
+  for (xmlNodePtr child = node->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) {
+      parsed.children.push_back(ToParsedNode(child));
+    } else if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
+      parsed.text += reinterpret_cast<const char*>(child->content);
+      if (!parsed.children.empty()) parsed.textBeforeElements = false;
+    }
+  }
+  return parsed;
+}
+
+// Parses text strictly; ok is false when libxml2 refuses it. Blank text nodes (indentation)
+// are dropped so that pretty-printed and plain output compare alike.
+inline bool ParseXml(const std::string& text, ParsedNode* root) {
+  xmlDocPtr doc =
+      xmlReadMemory(text.data(), static_cast<int>(text.size()), "output.xml", nullptr,
+                    XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  if (doc == nullptr) return false;
+  xmlNodePtr element = xmlDocGetRootElement(doc);
+  if (element != nullptr) *root = ToParsedNode(element);
+  xmlFreeDoc(doc);
+  return element != nullptr;
+}
+
+// The same, for tests that expect well-formed output: throws when libxml2 refuses the text.
+inline ParsedNode ParseXml(const std::string& text) {
+  ParsedNode root;
+  if (!ParseXml(text, &root)) throw std::runtime_error("not well-formed XML:\n" + text.substr(0, 2000));
+  return root;
+}
+
+}  // namespace moxxml_test
