@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
 
   try {
     // Parse the received message; the target keeps its MIME tree and MDN fields.
-    NullLogger logger;
+    LoggerInterface logger;
     MDNAndPayloadMIMEOutputTarget target(logger);
     MIMEMessageParser parser(target);
     for (size_t at = 0; at < bytes.size(); at += 4096) {  // any chunking gives the same result

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <moxxml/mime/mdn_capture.h>
+#include <moxxml/xml/codes.h>
 
 #include "xml/refusal.h"
 
@@ -45,7 +46,7 @@ MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::~MoxMsgElementWithMIMEHEADERCTXHea
 
 int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::GetNodeType() const { return MSGNODE_ELEMENT; }
 
-MoxXMLObject* MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone() const {
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone() const {
   return new MoxMsgElementWithMIMEHEADERCTXHeaderRoutines(*this);
 }
 
@@ -93,7 +94,7 @@ bool MoxMsgMimePart::IsValidElementType(MoxXMLElement* element) const {
   return element->GetNodeType() == MSGNODE_ELEMENT;
 }
 
-MoxXMLObject* MoxMsgMimePart::Clone() const { return new MoxMsgMimePart(*this); }
+MoxMsgMimePart* MoxMsgMimePart::Clone() const { return new MoxMsgMimePart(*this); }
 
 MoxMsgMimePart* MoxMsgMimePart::AppendHdrs(MDNAndPayloadMIMEOutputTarget* target) {
   if (target == nullptr) ThrowCode(MOXXMLERR_NULL_POINTER, "MoxMsgMimePart::AppendHdrs");

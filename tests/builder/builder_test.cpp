@@ -97,7 +97,8 @@ TEST(Builder, EverySetterCalledTwiceLeavesOneElementWithTheSecondValue) {
     // Exactly one element of that name under its parent.
     const ParsedNode& parent = doc.At(path.substr(0, path.rfind('/')));
     const std::string name = path.substr(path.rfind('/') + 1);
-    EXPECT_EQ(std::count(parent.ChildNames().begin(), parent.ChildNames().end(), name), 1);
+    const Names siblings = parent.ChildNames();
+    EXPECT_EQ(std::count(siblings.begin(), siblings.end(), name), 1);
   }
 }
 
@@ -286,7 +287,7 @@ TEST(Builder, EachSetMsgInfoMimeAddsOneMimepart) {
       "--b\r\nContent-Type: message/disposition-notification\r\n\r\n"
       "Final-Recipient: rfc822; a@b\r\nDisposition: automatic-action/MDN-sent-automatically; "
       "processed\r\n\r\n--b--\r\n";
-  LoggerInterface& logger = DefaultLogger();
+  LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget target(logger);
   MIMEMessageParser parser(target);
   ASSERT_EQ(parser.Update(message.data(), static_cast<int>(message.size())), 0);
@@ -330,7 +331,9 @@ TEST(Builder, SecondPayloadReplacesEncodingAndValue) {
     ParsedNode doc = Document(builder);
     const ParsedNode& payload = doc.At("payload");
     EXPECT_EQ(payload.Has("filter"), row.filter != nullptr);
-    if (row.filter) EXPECT_EQ(payload.Attr("filter"), row.filter);
+    if (row.filter) {
+      EXPECT_EQ(payload.Attr("filter"), row.filter);
+    }
     // Decode the serialised text with a fresh payload element and compare with the input.
     MoxXML::MoxMsg::MoxMsgPayload check;
     check.SetFilterType(row.second);

@@ -206,7 +206,7 @@ struct Captured {
     EXPECT_EQ(parser.Update(message.data(), static_cast<int>(message.size())), 0);
     EXPECT_EQ(parser.Final(), 0);
   }
-  NullLogger logger;
+  LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget target;
   MIMEMessageParser parser;
 };
@@ -245,7 +245,7 @@ TEST(MimePart, NullTargetAndEmptyTarget) {
     EXPECT_EQ(e.GetResultCode(), MOXXMLERR_NULL_POINTER);
     EXPECT_EQ(e.GetWhere(), "MoxMsgMimePart::AppendHdrs");
   }
-  NullLogger logger;
+  LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget empty(logger);
   EXPECT_EQ(part.AppendHdrs(&empty), &part);
   EXPECT_FALSE(part.ElementExists(XMLNODE_ANY));

@@ -16,7 +16,8 @@ using namespace MoxXML::MoxMsg;
 const std::string kBinary = [] {
   std::string all;
   for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
-  return all + std::string("\0\0 \r\n trailing \t\r\n", 20) + all;
+  const char kTail[] = "\0\0 \r\n trailing \t\r\n";
+  return all + std::string(kTail, sizeof kTail - 1) + all;
 }();
 
 // The payload serialised under a root, parsed back.

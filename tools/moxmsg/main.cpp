@@ -257,7 +257,10 @@ MessageFacts Inspect(MimeTreeNode* root) {
     if (entity->GetHeaderValMimeId(MIME_HDR_CONTENT_TYPE) == MIME_TYPE_DISPOSITION_NOTIFICATION) {
       facts.hasMdn = true;
     }
-    if (facts.filename.empty()) {
+    // A signature's file name says nothing about the message's content.
+    const char* type = HeaderValue(entity->GetMIMEHEADERCTX(), "Content-Type");
+    const bool signature = type && std::strstr(type, "pkcs7-signature") != nullptr;
+    if (facts.filename.empty() && !signature) {
       const char* name = Parameter(entity->GetMIMEHEADERCTX(), "Content-Disposition", "filename");
       if (name == nullptr) name = Parameter(entity->GetMIMEHEADERCTX(), "Content-Type", "name");
       if (name) facts.filename = name;
@@ -278,14 +281,14 @@ bool Given(const Settings& settings, int option) {
   return false;
 }
 
-void Apply(MoxMsgBuilder& builder, const Settings& settings, int option, const std::string& value) {
+void Apply(MoxMsgBuilder& builder, int option, const std::string& value) {
   for (const auto& v : kValueOptions) {
     if (v.option == option) (builder.*v.setter)(value);
   }
 }
 
 int Run(const Settings& settings) {
-  NullLogger logger;
+  LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget target(logger);
   MoxMsgBuilder builder;
 
@@ -310,10 +313,10 @@ int Run(const Settings& settings) {
         {kAs1From, facts.as1From},
     };
     for (const auto& d : defaults) {
-      if (!d.second.empty() && !Given(settings, d.first)) Apply(builder, settings, d.first, d.second);
+      if (!d.second.empty() && !Given(settings, d.first)) Apply(builder, d.first, d.second);
     }
   }
-  for (const auto& v : settings.values) Apply(builder, settings, v.first, v.second);
+  for (const auto& v : settings.values) Apply(builder, v.first, v.second);
 
   if (!settings.protocol.empty() || !settings.protocolVersion.empty() ||
       !settings.protocolHeadersFile.empty()) {

@@ -24,7 +24,7 @@ class MOXXML_EXPORT MoxMsgElementWithMIMEHEADERCTXHeaderRoutines : public MoxMsg
   ~MoxMsgElementWithMIMEHEADERCTXHeaderRoutines() override;
 
   int GetNodeType() const override;
-  MoxXMLObject* Clone() const override;
+  MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* Clone() const override;
 
   // Adds the headers of context (the head record) to the first "headers" child, creating it
   // as the last child when there is none. Returns 0; failures throw. On a throw, headers
@@ -44,7 +44,7 @@ class MOXXML_EXPORT MoxMsgMimePart : public MoxMsgElementWithMIMEHEADERCTXHeader
   int GetNodeType() const override;
   bool IsValidAttributeType(MoxXMLAttr* attr) const override;
   bool IsValidElementType(MoxXMLElement* element) const override;
-  MoxXMLObject* Clone() const override;
+  MoxMsgMimePart* Clone() const override;
 
   // Fills this part from the MIME tree the target captured, with the MDN fields added to the
   // headers of the disposition-notification entity. Returns this.
