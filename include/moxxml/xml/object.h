@@ -4,6 +4,7 @@
 #include <string>
 
 #include <moxxml/export.h>
+#include <moxxml/xml/codes.h>
 #include <moxxml/xml/xerces_fwd.h>
 
 namespace MoxXML {

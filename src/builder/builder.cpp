@@ -1,0 +1,280 @@
+// MoxMsgBuilder: sections, setters, serialisation and deep copies of the message document.
+#include <moxxml/builder/builder.h>
+
+#include <memory>
+
+#include <moxxml/external/exception.h>
+#include <moxxml/mime/mdn_capture.h>
+
+using MoxXML::XMLNODE_ANY;
+using MoxXML::MoxXMLElement;
+using MoxXML::MoxMsg::MoxMsgElement;
+using MoxXML::MoxMsg::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines;
+using MoxXML::MoxMsg::MoxMsgMimePart;
+using MoxXML::MoxMsg::MoxMsgPayload;
+
+namespace {
+
+// The form in which MoxMsgElement::AppendElement stores a tag: blanks as "_", ASCII lower case.
+std::string NormalisedTag(const std::string& tag) {
+  std::string out(tag);
+  for (char& c : out) c = c == ' ' ? '_' : (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  return out;
+}
+
+// Look-ups hand out const pointers; the builder owns the tree and may change what it finds.
+template <typename T>
+T* Mutable(const MoxXMLElement* element) {
+  return static_cast<T*>(const_cast<MoxXMLElement*>(element));
+}
+
+MoxMsgElement* NewElement(const std::string& tag) {
+  auto* element = new MoxMsgElement();
+  element->SetTagName(tag);
+  return element;
+}
+
+// Appends child to parent; if the append is refused the child is released, not leaked.
+template <typename T>
+T* Adopt(MoxMsgElement* parent, T* child) {
+  std::unique_ptr<T> guard(child);
+  parent->AppendElement(child);
+  return guard.release();
+}
+
+int StringAppendCallback(const char* data, int length, void* context) {
+  if (length > 0) static_cast<std::string*>(context)->append(data, size_t(length));
+  return 0;
+}
+
+// Owns the two MIME contexts of one AppendRFC822Headers call.
+struct HeaderParse {
+  mime_header_context* context = MIMEInit();
+  mime_error_context* error = nullptr;
+  ~HeaderParse() {
+    if (context) MIMEFree(context);
+    if (error) FreeMIMEERRORCTX(error);
+  }
+};
+
+}  // namespace
+
+MoxMsgBuilder::MoxMsgBuilder()
+    : applInfo(nullptr),
+      transport(nullptr),
+      transProtocol(nullptr),
+      security(nullptr),
+      msgInfo(nullptr),
+      dataLocation(nullptr),
+      payload(nullptr) {
+  MoxMsgElement* handle = &root;
+  CreateTagAndValue(&handle, "moxmsg", "version", "1.0");
+}
+
+MoxMsgBuilder::MoxMsgBuilder(const MoxMsgBuilder& other)
+    : root(other.root),
+      applInfo(nullptr),
+      transport(nullptr),
+      transProtocol(nullptr),
+      security(nullptr),
+      msgInfo(nullptr),
+      dataLocation(nullptr),
+      payload(nullptr) {
+  CopyFrom(other);
+}
+
+MoxMsgBuilder& MoxMsgBuilder::operator=(const MoxMsgBuilder& other) {
+  if (this == &other) return *this;
+  ReleaseDetachedSections();
+  applInfo = transport = security = msgInfo = dataLocation = nullptr;
+  transProtocol = nullptr;
+  payload = nullptr;
+  root = other.root;
+  CopyFrom(other);
+  return *this;
+}
+
+MoxMsgBuilder::~MoxMsgBuilder() { ReleaseDetachedSections(); }
+
+// Takes over other's sections into this builder, whose root is already a deep copy of
+// other's root: attached sections are found in the copied root, detached ones are cloned, and
+// the inner handles are found again inside the copied sections.
+void MoxMsgBuilder::CopyFrom(const MoxMsgBuilder& other) {
+  auto section = [&](const MoxMsgElement* source) -> MoxMsgElement* {
+    if (source == nullptr) return nullptr;
+    if (other.IsAttached(source)) {
+      return Mutable<MoxMsgElement>(root.GetMoxXMLElement(source->GetTagName(), XMLNODE_ANY));
+    }
+    return static_cast<MoxMsgElement*>(source->Clone());
+  };
+  applInfo = section(other.applInfo);
+  transport = section(other.transport);
+  msgInfo = section(other.msgInfo);
+  payload = static_cast<MoxMsgPayload*>(section(other.payload));
+  if (transport && other.transProtocol) {
+    transProtocol = Mutable<MoxMsgElementWithMIMEHEADERCTXHeaderRoutines>(
+        transport->GetMoxXMLElement("transprotocol", XMLNODE_ANY));
+  }
+  if (transport && other.security) {
+    security = Mutable<MoxMsgElement>(transport->GetMoxXMLElement("security", XMLNODE_ANY));
+  }
+  if (msgInfo && other.dataLocation) {
+    dataLocation = Mutable<MoxMsgElement>(msgInfo->GetMoxXMLElement("datalocation", XMLNODE_ANY));
+  }
+}
+
+bool MoxMsgBuilder::IsAttached(const MoxXMLElement* section) const {
+  for (auto it = root.GetMoxXMLElementBeginIter(XMLNODE_ANY); it != root.GetMoxXMLElementEndIter();
+       ++it) {
+    if (*it == section) return true;
+  }
+  return false;
+}
+
+void MoxMsgBuilder::ReleaseDetachedSections() {
+  for (MoxMsgElement* section : {applInfo, transport, msgInfo, static_cast<MoxMsgElement*>(payload)}) {
+    if (section && !IsAttached(section)) delete section;
+  }
+}
+
+MoxMsgElement* MoxMsgBuilder::CreateTag(MoxMsgElement** section, const std::string& sectionTag,
+                                        const std::string& tag) {
+  if (*section == nullptr) *section = NewElement(sectionTag);
+  if ((*section)->GetMoxXMLElement(NormalisedTag(tag), XMLNODE_ANY)) return nullptr;
+  return Adopt(*section, NewElement(tag));
+}
+
+void MoxMsgBuilder::CreateTagAndValue(MoxMsgElement** section, const std::string& sectionTag,
+                                      const std::string& tag, const std::string& value) {
+  if (*section == nullptr) *section = NewElement(sectionTag);
+  auto* element =
+      Mutable<MoxXMLElement>((*section)->GetMoxXMLElement(NormalisedTag(tag), XMLNODE_ANY));
+  if (element == nullptr) element = Adopt(*section, NewElement(tag));
+  element->SetTagValue(value);
+}
+
+#define MOXMSG_SETTER(Operation, handle, sectionTag, tag)        \
+  void MoxMsgBuilder::Operation(const std::string& value) {      \
+    CreateTagAndValue(&handle, sectionTag, tag, value);          \
+  }
+MOXMSG_SETTER(SetApplInfoName, applInfo, "applinfo", "name")
+MOXMSG_SETTER(SetApplInfoVersion, applInfo, "applinfo", "version")
+MOXMSG_SETTER(SetApplInfoInstance, applInfo, "applinfo", "instance")
+MOXMSG_SETTER(SetApplInfoMsgId, applInfo, "applinfo", "msgid")
+MOXMSG_SETTER(SetApplInfoType, applInfo, "applinfo", "type")
+MOXMSG_SETTER(SetApplInfoTimestamp, applInfo, "applinfo", "timestamp")
+MOXMSG_SETTER(SetApplInfoStatus, applInfo, "applinfo", "status")
+MOXMSG_SETTER(SetApplInfoStatusCode, applInfo, "applinfo", "statuscode")
+MOXMSG_SETTER(SetApplInfoStatusText, applInfo, "applinfo", "statustext")
+MOXMSG_SETTER(SetTransportOrigin, transport, "transport", "origin")
+MOXMSG_SETTER(SetTransportDestination, transport, "transport", "destination")
+MOXMSG_SETTER(SetMsgInfoType, msgInfo, "msginfo", "type")
+MOXMSG_SETTER(SetMsgInfoDirection, msgInfo, "msginfo", "direction")
+MOXMSG_SETTER(SetMsgInfoUserRefID, msgInfo, "msginfo", "userrefid")
+MOXMSG_SETTER(SetMsgInfoOriginalFilename, msgInfo, "msginfo", "originalfilename")
+MOXMSG_SETTER(SetMsgInfoAS1To, msgInfo, "msginfo", "AS1To")
+MOXMSG_SETTER(SetMsgInfoAS1From, msgInfo, "msginfo", "AS1From")
+#undef MOXMSG_SETTER
+
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgBuilder::FindOrCreateTransProtocol() {
+  if (transport == nullptr) transport = NewElement("transport");
+  transProtocol = Mutable<MoxMsgElementWithMIMEHEADERCTXHeaderRoutines>(
+      transport->GetMoxXMLElement("transprotocol", XMLNODE_ANY));
+  if (transProtocol == nullptr) {
+    auto* created = new MoxMsgElementWithMIMEHEADERCTXHeaderRoutines();
+    created->SetTagName("transprotocol");
+    transProtocol = Adopt(transport, created);
+  }
+  return transProtocol;
+}
+
+void MoxMsgBuilder::AddTransportProtocolHeaders(mime_header_context* context) {
+  FindOrCreateTransProtocol()->AppendHdrs(context);
+}
+
+void MoxMsgBuilder::AddTransportProtocol(const std::string& name, const std::string& version,
+                                         const std::string& rfc822Headers,
+                                         mime_header_context* context) {
+  MoxMsgElement* handle = FindOrCreateTransProtocol();
+  CreateTagAndValue(&handle, "transprotocol", "name", name);
+  CreateTagAndValue(&handle, "transprotocol", "version", version);
+  AppendRFC822Headers(transProtocol, rfc822Headers);
+  if (context != nullptr) transProtocol->AppendHdrs(context);
+}
+
+void MoxMsgBuilder::AddTransportSecurityProtocol(const std::string& name,
+                                                 const std::string& version,
+                                                 const std::string& rfc822Headers,
+                                                 mime_header_context* context) {
+  if (transport == nullptr) transport = NewElement("transport");
+  if (security == nullptr) security = Adopt(transport, NewElement("security"));
+  auto* created = new MoxMsgElementWithMIMEHEADERCTXHeaderRoutines();
+  created->SetTagName("secprotocol");
+  auto* protocol = Adopt(security, created);
+  MoxMsgElement* handle = protocol;
+  CreateTagAndValue(&handle, "secprotocol", "name", name);
+  CreateTagAndValue(&handle, "secprotocol", "version", version);
+  AppendRFC822Headers(protocol, rfc822Headers);
+  if (context != nullptr) protocol->AppendHdrs(context);
+}
+
+void MoxMsgBuilder::AppendRFC822Headers(MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* element,
+                                        const std::string& rfc822Headers) {
+  HeaderParse parse;
+  if (parse.context == nullptr) throw MoxException(-1, "Out of memory.");
+  parse.error = InitMIMEERRORCTX();
+  const int result = MIMEParse(parse.context, rfc822Headers.c_str(),
+                               static_cast<int>(rfc822Headers.size()), 0, parse.error);
+  if (result < 0) {
+    MIMEERRORCTXFormatter formatter;
+    const std::string text = "MIMEParse failed.\n" + formatter.Format(parse.error);
+    throw MoxException(result, text.c_str());
+  }
+  element->AppendHdrs(parse.context);
+}
+
+void MoxMsgBuilder::SetDataLocationValue(const std::string& tag, const std::string& value) {
+  if (MoxMsgElement* created = CreateTag(&msgInfo, "msginfo", "datalocation")) {
+    dataLocation = created;
+  }
+  CreateTagAndValue(&dataLocation, "datalocation", tag, value);
+}
+
+void MoxMsgBuilder::SetDataLocationType(const std::string& value) {
+  SetDataLocationValue("type", value);
+}
+
+void MoxMsgBuilder::SetDataLocationHost(const std::string& value) {
+  SetDataLocationValue("host", value);
+}
+
+void MoxMsgBuilder::SetDataLocationLocation(const std::string& value) {
+  SetDataLocationValue("location", value);
+}
+
+void MoxMsgBuilder::SetMsgInfoMime(MDNAndPayloadMIMEOutputTarget* target) {
+  if (msgInfo == nullptr) msgInfo = NewElement("msginfo");
+  auto* mime = Mutable<MoxMsgElement>(msgInfo->GetMoxXMLElement("mime", XMLNODE_ANY));
+  if (mime == nullptr) mime = Adopt(msgInfo, NewElement("mime"));
+  std::unique_ptr<MoxMsgMimePart> part(new MoxMsgMimePart());
+  part->SetTagName("mimepart");
+  part->AppendHdrs(target);
+  mime->AppendElement(part.get());
+  part.release();
+}
+
+void MoxMsgBuilder::SetPayload(const std::string& text, MoxXML::MoxMsg::MOXFILTER_TYPES encoding) {
+  if (payload == nullptr) {
+    payload = new MoxMsgPayload();
+    payload->SetTagName("payload");
+  }
+  payload->SetFilterType(encoding);
+  payload->SetTagValue(text);
+}
+
+void MoxMsgBuilder::Serialize(std::string& xml, std::string& diagnostics, bool prettyPrint) {
+  for (MoxMsgElement* section : {applInfo, transport, msgInfo, static_cast<MoxMsgElement*>(payload)}) {
+    if (section && !IsAttached(section)) root.AppendElement(section);
+  }
+  root.Serialize(StringAppendCallback, &xml, prettyPrint, StringAppendCallback, &diagnostics);
+}

@@ -1,0 +1,125 @@
+// MoxMsgElementWithMIMEHEADERCTXHeaderRoutines and MoxMsgMimePart: header contexts and MIME
+// trees turned into "headers", "parms" and "mimepart" elements.
+#include <moxxml/msg/mime_headers.h>
+
+#include <memory>
+
+#include <moxxml/mime/mdn_capture.h>
+#include <moxxml/xml/codes.h>
+
+#include "xml/refusal.h"
+
+namespace MoxXML {
+namespace MoxMsg {
+
+namespace {
+
+using moxxml_internal::ThrowCode;
+
+bool IsSet(const char* text) { return text != nullptr && *text != '\0'; }
+
+// A new element named after name, with value as its "v" when value is non-empty.
+std::unique_ptr<MoxMsgElement> NewValueElement(const char* name, const char* value) {
+  std::unique_ptr<MoxMsgElement> element(new MoxMsgElement());
+  element->SetTagName(name);
+  if (IsSet(value)) element->SetTagValue(value);
+  return element;
+}
+
+// Appends child to parent; ownership passes only when the append succeeds.
+void Adopt(MoxMsgElement* parent, std::unique_ptr<MoxMsgElement> child) {
+  parent->AppendElement(child.get());
+  child.release();
+}
+
+}  // namespace
+
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines() =
+    default;
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines(
+    const MoxMsgElementWithMIMEHEADERCTXHeaderRoutines& other) = default;
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines&
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::operator=(
+    const MoxMsgElementWithMIMEHEADERCTXHeaderRoutines& other) = default;
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::~MoxMsgElementWithMIMEHEADERCTXHeaderRoutines() =
+    default;
+
+int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::GetNodeType() const { return MSGNODE_ELEMENT; }
+
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone() const {
+  return new MoxMsgElementWithMIMEHEADERCTXHeaderRoutines(*this);
+}
+
+int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(mime_header_context* context) {
+  if (context == nullptr) {
+    ThrowCode(MOXXMLERR_NULL_POINTER, "MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs");
+  }
+  if (context->next == nullptr) return MOXXMLERR_SUCCESS;
+
+  std::unique_ptr<MoxMsgElement> created;
+  auto* headers = static_cast<MoxMsgElement*>(
+      const_cast<MoxXMLElement*>(GetMoxXMLElement("headers", XMLNODE_ANY)));
+  if (headers == nullptr) {
+    created.reset(new MoxMsgElement());
+    created->SetTagName("headers");
+    headers = created.get();
+  }
+  for (const mime_header_context* h = context->next; h != nullptr; h = h->next) {
+    if (!IsSet(h->name)) continue;
+    std::unique_ptr<MoxMsgElement> header = NewValueElement(h->name, h->value);
+    if (h->parms != nullptr) {
+      std::unique_ptr<MoxMsgElement> parms(new MoxMsgElement());
+      parms->SetTagName("parms");
+      for (const mime_header_context* p = h->parms; p != nullptr; p = p->next) {
+        if (IsSet(p->name)) Adopt(parms.get(), NewValueElement(p->name, p->value));
+      }
+      Adopt(header.get(), std::move(parms));
+    }
+    Adopt(headers, std::move(header));
+  }
+  if (created) Adopt(this, std::move(created));
+  return MOXXMLERR_SUCCESS;
+}
+
+MoxMsgMimePart::MoxMsgMimePart() = default;
+MoxMsgMimePart::MoxMsgMimePart(const MoxMsgMimePart& other) = default;
+MoxMsgMimePart& MoxMsgMimePart::operator=(const MoxMsgMimePart& other) = default;
+MoxMsgMimePart::~MoxMsgMimePart() = default;
+
+int MoxMsgMimePart::GetNodeType() const { return MSGNODE_ELEMENT; }
+
+bool MoxMsgMimePart::IsValidAttributeType(MoxXMLAttr*) const { return false; }
+
+bool MoxMsgMimePart::IsValidElementType(MoxXMLElement* element) const {
+  return element->GetNodeType() == MSGNODE_ELEMENT;
+}
+
+MoxMsgMimePart* MoxMsgMimePart::Clone() const { return new MoxMsgMimePart(*this); }
+
+MoxMsgMimePart* MoxMsgMimePart::AppendHdrs(MDNAndPayloadMIMEOutputTarget* target) {
+  if (target == nullptr) ThrowCode(MOXXMLERR_NULL_POINTER, "MoxMsgMimePart::AppendHdrs");
+  AppendHdrsHlpr(target, target->GetRootNode());
+  return this;
+}
+
+// Recurses once per level of the MIME tree; the parser bounds that depth.
+void MoxMsgMimePart::AppendHdrsHlpr(MDNAndPayloadMIMEOutputTarget* target, MimeTreeNode* node) {
+  if (node == nullptr) return;
+  const MIMEEntityDescription* entity = node->GetMIMEEntityDescription();
+  MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(entity->GetMIMEHEADERCTX());
+  if (entity->GetHeaderValMimeId(MIME_HDR_CONTENT_TYPE) == MIME_TYPE_DISPOSITION_NOTIFICATION) {
+    MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(
+        target->GetMDNPayload().GetMIMEHEADERCTX());
+  }
+  for (MimeTreeNode* child = node->GetFirstChildNode(); child != nullptr;
+       child = node->GetNextChildNode()) {
+    std::unique_ptr<MoxMsgMimePart> part(new MoxMsgMimePart());
+    part->SetTagName("mimepart");
+    part->AppendHdrsHlpr(target, child);
+    AppendElement(part.get());
+    part.release();
+  }
+}
+
+}  // namespace MoxMsg
+}  // namespace MoxXML
