@@ -1,5 +1,6 @@
 // moxmsg end to end: the bundled samples, option handling, and failures on standard error.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,7 +25,10 @@ struct Outcome {
 
 // Runs moxmsg with arguments (already quoted for the shell), capturing both streams.
 Outcome Moxmsg(const std::string& arguments) {
-  const std::string errFile = testing::TempDir() + "moxmsg.err";
+  // CTest runs cases in parallel processes: each needs its own file.
+  static int calls = 0;
+  const std::string errFile = testing::TempDir() + "moxmsg-" + std::to_string(getpid()) + "-" +
+                              std::to_string(++calls) + ".err";
   const std::string command = std::string(MOXMSG) + " " + arguments + " 2>" + errFile;
   Outcome run{};
   FILE* pipe = popen(command.c_str(), "r");
@@ -35,6 +39,7 @@ Outcome Moxmsg(const std::string& arguments) {
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::ifstream err(errFile);
   run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+  std::remove(errFile.c_str());
   return run;
 }
 
@@ -85,8 +90,8 @@ TEST(Moxmsg, MdnFieldsAndAddressesComeFromTheMessage) {
 }
 
 TEST(Moxmsg, OptionsFillEverySection) {
-  const std::string headers = testing::TempDir() + "headers.txt";
-  const std::string payload = testing::TempDir() + "payload.bin";
+  const std::string headers = testing::TempDir() + std::to_string(getpid()) + "headers.txt";
+  const std::string payload = testing::TempDir() + std::to_string(getpid()) + "payload.bin";
   std::ofstream(headers) << "AS2-From: a\r\nContent-Type: application/edi-x12; charset=x\r\n";
   std::ofstream(payload, std::ios::binary) << std::string("ISA*00*\0\xff", 10);
   Outcome run = Moxmsg(
@@ -132,7 +137,7 @@ TEST(Moxmsg, FailuresAreOneLineOnStandardError) {
 }
 
 TEST(Moxmsg, RejectedHeaderTextNamesCodeAndText) {
-  const std::string headers = testing::TempDir() + "bad-headers.txt";
+  const std::string headers = testing::TempDir() + std::to_string(getpid()) + "bad-headers.txt";
   std::ofstream(headers) << "this is not a header\r\n";
   Outcome run = Moxmsg("--protocol-headers " + headers);
   EXPECT_EQ(run.status, 1);
