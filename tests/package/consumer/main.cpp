@@ -1,18 +1,24 @@
-// Consumer of an installed moxxml: links, calls into the library, catches its exception.
+// Consumer of an installed moxxml: builds a document, and catches a MoxException thrown
+// inside the library, which needs the exception's type information to cross the boundary.
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 #include <moxxml/moxxml.h>
 
 int main() {
-  if (std::strcmp(MoxXML::moxxmlErrMsgTable[MoxXML::MOXXMLERR_INVALID_TAG_NAME].msg,
-                  "Invalid tag name.") != 0) {
-    return 1;
-  }
+  MoxMsgBuilder builder;
+  builder.SetApplInfoName("consumer");
+  std::string xml, diagnostics;
+  builder.Serialize(xml, diagnostics, false);
+  if (xml.find("<name v=\"consumer\"/>") == std::string::npos) return 1;
+
+  MoxXML::MoxXMLElement element;
   try {
-    throw MoxException(7, "Consumer::Main", "Attribute already exists.");
+    element.AppendElement(nullptr);
   } catch (const MoxException& e) {
-    std::printf("consumer ok: %d %s\n", e.GetResultCode(), e.GetText().c_str());
-    return e.GetResultCode() == 7 ? 0 : 1;
+    std::printf("consumer ok: %d %s %s\n", e.GetResultCode(), e.GetWhere().c_str(),
+                e.GetText().c_str());
+    return e.GetResultCode() == MoxXML::MOXXMLERR_NULL_POINTER ? 0 : 1;
   }
+  return 1;
 }
