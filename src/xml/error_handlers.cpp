@@ -2,7 +2,7 @@
 #include "xml/error_handlers.h"
 
 #include <climits>
-#include <iostream>
+#include <cstdio>
 
 #include <xercesc/dom/DOMDocument.hpp>
 
@@ -98,7 +98,11 @@ StdErrDOMErrorHandler::~StdErrDOMErrorHandler() = default;
 
 void StdErrDOMErrorHandler::Handle(const DOMError& error) {
   XStr message(error.getMessage());
-  std::cerr << StdErrPrefix(error.getSeverity()) << message.nativeForm() << std::endl;
+  // stdio rather than iostream: <iostream> would give the library a static constructor.
+  std::fputs(StdErrPrefix(error.getSeverity()), stderr);
+  std::fputs(message.nativeForm(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
 }
 
 void AttachErrorHandler(XERCES_CPP_NAMESPACE::DOMDocument* document,
