@@ -30,7 +30,8 @@ def owner(symbol):
         if symbol.startswith(prefix):
             symbol = symbol[len(prefix):]
     name = strip_templates(symbol).split("(")[0].split()[-1]
-    if name.startswith(("std::", "__gnu_cxx::", "operator")):
+    # The standard library's template instances, and AddressSanitizer's ODR markers.
+    if name.startswith(("std::", "__gnu_cxx::", "operator", "__odr_asan")):
         return None
     parts = name.split("::")
     kept = []
