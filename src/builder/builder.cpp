@@ -1,13 +1,12 @@
 // MoxMsgBuilder: sections, setters, serialisation and deep copies of the message document.
-#include <moxxml/builder/builder.h>
-
 #include <memory>
 
+#include <moxxml/builder/builder.h>
 #include <moxxml/external/exception.h>
 #include <moxxml/mime/mdn_capture.h>
 
-using MoxXML::XMLNODE_ANY;
 using MoxXML::MoxXMLElement;
+using MoxXML::XMLNODE_ANY;
 using MoxXML::MoxMsg::MoxMsgElement;
 using MoxXML::MoxMsg::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines;
 using MoxXML::MoxMsg::MoxMsgMimePart;
@@ -59,29 +58,12 @@ struct HeaderParse {
 
 }  // namespace
 
-MoxMsgBuilder::MoxMsgBuilder()
-    : applInfo(nullptr),
-      transport(nullptr),
-      transProtocol(nullptr),
-      security(nullptr),
-      msgInfo(nullptr),
-      dataLocation(nullptr),
-      payload(nullptr) {
+MoxMsgBuilder::MoxMsgBuilder() {
   MoxMsgElement* handle = &root;
   CreateTagAndValue(&handle, "moxmsg", "version", "1.0");
 }
 
-MoxMsgBuilder::MoxMsgBuilder(const MoxMsgBuilder& other)
-    : root(other.root),
-      applInfo(nullptr),
-      transport(nullptr),
-      transProtocol(nullptr),
-      security(nullptr),
-      msgInfo(nullptr),
-      dataLocation(nullptr),
-      payload(nullptr) {
-  CopyFrom(other);
-}
+MoxMsgBuilder::MoxMsgBuilder(const MoxMsgBuilder& other) : root(other.root) { CopyFrom(other); }
 
 MoxMsgBuilder& MoxMsgBuilder::operator=(const MoxMsgBuilder& other) {
   if (this == &other) return *this;
@@ -132,7 +114,8 @@ bool MoxMsgBuilder::IsAttached(const MoxXMLElement* section) const {
 }
 
 void MoxMsgBuilder::ReleaseDetachedSections() {
-  for (MoxMsgElement* section : {applInfo, transport, msgInfo, static_cast<MoxMsgElement*>(payload)}) {
+  for (MoxMsgElement* section :
+       {applInfo, transport, msgInfo, static_cast<MoxMsgElement*>(payload)}) {
     if (section && !IsAttached(section)) delete section;
   }
 }
@@ -153,9 +136,9 @@ void MoxMsgBuilder::CreateTagAndValue(MoxMsgElement** section, const std::string
   element->SetTagValue(value);
 }
 
-#define MOXMSG_SETTER(Operation, handle, sectionTag, tag)        \
-  void MoxMsgBuilder::Operation(const std::string& value) {      \
-    CreateTagAndValue(&handle, sectionTag, tag, value);          \
+#define MOXMSG_SETTER(Operation, handle, sectionTag, tag)   \
+  void MoxMsgBuilder::Operation(const std::string& value) { \
+    CreateTagAndValue(&handle, sectionTag, tag, value);     \
   }
 MOXMSG_SETTER(SetApplInfoName, applInfo, "applinfo", "name")
 MOXMSG_SETTER(SetApplInfoVersion, applInfo, "applinfo", "version")
@@ -273,7 +256,8 @@ void MoxMsgBuilder::SetPayload(const std::string& text, MoxXML::MoxMsg::MOXFILTE
 }
 
 void MoxMsgBuilder::Serialize(std::string& xml, std::string& diagnostics, bool prettyPrint) {
-  for (MoxMsgElement* section : {applInfo, transport, msgInfo, static_cast<MoxMsgElement*>(payload)}) {
+  for (MoxMsgElement* section :
+       {applInfo, transport, msgInfo, static_cast<MoxMsgElement*>(payload)}) {
     if (section && !IsAttached(section)) root.AppendElement(section);
   }
   root.Serialize(StringAppendCallback, &xml, prettyPrint, StringAppendCallback, &diagnostics);

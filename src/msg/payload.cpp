@@ -1,11 +1,10 @@
 // MoxMsgPayload: the payload element and its transfer encodings.
-#include <moxxml/msg/payload.h>
-
 #include <algorithm>
 #include <memory>
 
 #include <moxxml/external/tools.h>
 #include <moxxml/msg/attr.h>
+#include <moxxml/msg/payload.h>
 #include <moxxml/xml/codes.h>
 
 #include "xml/refusal.h"
@@ -27,12 +26,18 @@ int MoxMsgPayloadFilterCallback(const char* data, int length, unsigned char*, vo
 
 const char* FilterName(MOXFILTER_TYPES type) {
   switch (type) {
-    case MOXFILTER_7BIT: return "7bit";
-    case MOXFILTER_8BIT: return "8bit";
-    case MOXFILTER_BINARY: return "binary";
-    case MOXFILTER_QUOTED_PRINTABLE: return "quoted-printable";
-    case MOXFILTER_BASE64: return "base64";
-    default: return "";
+    case MOXFILTER_7BIT:
+      return "7bit";
+    case MOXFILTER_8BIT:
+      return "8bit";
+    case MOXFILTER_BINARY:
+      return "binary";
+    case MOXFILTER_QUOTED_PRINTABLE:
+      return "quoted-printable";
+    case MOXFILTER_BASE64:
+      return "base64";
+    default:
+      return "";
   }
 }
 
@@ -42,14 +47,27 @@ bool IsEncoded(MOXFILTER_TYPES type) {
 
 bool IsKnown(MOXFILTER_TYPES type) { return type >= MOXFILTER_NONE && type <= MOXFILTER_BASE64; }
 
-// Runs input through one filter into output, which is emptied first.
-void RunFilter(MoxStreamProcess& filter, const std::string& input, std::string& output) {
+std::unique_ptr<MoxStreamProcess> NewFilter(MOXFILTER_TYPES type, bool encode) {
+  if (type == MOXFILTER_BASE64) {
+    if (encode) return std::unique_ptr<MoxStreamProcess>(new MoxFilterBase64());
+    return std::unique_ptr<MoxStreamProcess>(new MoxUnfilterBase64());
+  }
+  if (encode) return std::unique_ptr<MoxStreamProcess>(new MoxFilterQuotedPrintable());
+  return std::unique_ptr<MoxStreamProcess>(new MoxUnfilterQuotedPrintable());
+}
+
+// Runs input through the encoder (or decoder) of type into output, which is emptied first.
+void RunFilter(MOXFILTER_TYPES type, bool encode, const std::string& input, std::string& output) {
+  std::unique_ptr<MoxStreamProcess> filter = NewFilter(type, encode);
   output.clear();
+  // Room for the whole result up front spares the copies of a growing buffer.
+  if (type == MOXFILTER_BASE64)
+    output.reserve(encode ? input.size() / 57 * 78 + 80 : input.size() / 4 * 3 + 3);
   MoxFilterContainer container;
   container.writeCallback = MoxMsgPayloadFilterCallback;
   container.writeContext = &output;
   container.Init();
-  container.AddProcess(&filter);
+  container.AddProcess(filter.get());
   // The container takes int lengths; larger values go through in int-sized pieces.
   const size_t kPiece = size_t(1) << 30;
   for (size_t at = 0; at < input.size(); at += kPiece) {
@@ -99,14 +117,7 @@ void MoxMsgPayload::SetTagValue(const std::string& value) {
     MoxXMLObject::SetTagValue(value);
     return;
   }
-  if (filterType == MOXFILTER_BASE64) {
-    MoxFilterBase64 encoder;
-    filterBuffer.reserve(value.size() / 57 * 78 + 80);
-    RunFilter(encoder, value, filterBuffer);
-  } else {
-    MoxFilterQuotedPrintable encoder;
-    RunFilter(encoder, value, filterBuffer);
-  }
+  RunFilter(filterType, true, value, filterBuffer);
   // The stored text is what the encoder delivered; moving it spares a copy of a large
   // payload, and the buffer is refilled by every GetTagValue.
   tagValue.swap(filterBuffer);
@@ -118,14 +129,7 @@ const std::string& MoxMsgPayload::GetTagValue() {
     moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, "MoxMsgPayload::GetTagValue");
   }
   if (!IsEncoded(filterType)) return tagValue;
-  if (filterType == MOXFILTER_BASE64) {
-    MoxUnfilterBase64 decoder;
-    filterBuffer.reserve(tagValue.size() / 4 * 3 + 3);
-    RunFilter(decoder, tagValue, filterBuffer);
-  } else {
-    MoxUnfilterQuotedPrintable decoder;
-    RunFilter(decoder, tagValue, filterBuffer);
-  }
+  RunFilter(filterType, false, tagValue, filterBuffer);
   return filterBuffer;
 }
 

@@ -54,8 +54,7 @@ class MOXXML_EXPORT MoxMsgBuilder {
                             const std::string& rfc822Headers, mime_header_context* context);
   // Adds one more transport/security/secprotocol, filled as AddTransportProtocol fills its.
   void AddTransportSecurityProtocol(const std::string& name, const std::string& version,
-                                    const std::string& rfc822Headers,
-                                    mime_header_context* context);
+                                    const std::string& rfc822Headers, mime_header_context* context);
 
   void SetDataLocationType(const std::string& value);
   void SetDataLocationHost(const std::string& value);
@@ -90,11 +89,11 @@ class MOXXML_EXPORT MoxMsgBuilder {
   void CopyFrom(const MoxMsgBuilder& other);
 
   MoxXML::MoxMsg::MoxMsgRootElement root;
-  MoxXML::MoxMsg::MoxMsgElement* applInfo;
-  MoxXML::MoxMsg::MoxMsgElement* transport;
-  MoxXML::MoxMsg::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* transProtocol;
-  MoxXML::MoxMsg::MoxMsgElement* security;
-  MoxXML::MoxMsg::MoxMsgElement* msgInfo;
-  MoxXML::MoxMsg::MoxMsgElement* dataLocation;
-  MoxXML::MoxMsg::MoxMsgPayload* payload;
+  MoxXML::MoxMsg::MoxMsgElement* applInfo = nullptr;
+  MoxXML::MoxMsg::MoxMsgElement* transport = nullptr;
+  MoxXML::MoxMsg::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* transProtocol = nullptr;
+  MoxXML::MoxMsg::MoxMsgElement* security = nullptr;
+  MoxXML::MoxMsg::MoxMsgElement* msgInfo = nullptr;
+  MoxXML::MoxMsg::MoxMsgElement* dataLocation = nullptr;
+  MoxXML::MoxMsg::MoxMsgPayload* payload = nullptr;
 };
