@@ -1,10 +1,9 @@
 // MoxMsgElementWithMIMEHEADERCTXHeaderRoutines and MoxMsgMimePart: header contexts and MIME
 // trees turned into "headers", "parms" and "mimepart" elements.
-#include <moxxml/msg/mime_headers.h>
-
 #include <memory>
 
 #include <moxxml/mime/mdn_capture.h>
+#include <moxxml/msg/mime_headers.h>
 #include <moxxml/xml/codes.h>
 
 #include "xml/refusal.h"
@@ -46,7 +45,8 @@ MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::~MoxMsgElementWithMIMEHEADERCTXHea
 
 int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::GetNodeType() const { return MSGNODE_ELEMENT; }
 
-MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone() const {
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone()
+    const {
   return new MoxMsgElementWithMIMEHEADERCTXHeaderRoutines(*this);
 }
 

@@ -1,14 +1,12 @@
 // moxmsg end to end: the bundled samples, option handling, and failures on standard error.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <string>
-#include <vector>
-
 #include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 #include "support/parsed_xml.h"
 #include "support/schema.h"
@@ -96,9 +94,9 @@ TEST(Moxmsg, OptionsFillEverySection) {
   std::ofstream(payload, std::ios::binary) << std::string("ISA*00*\0\xff", 10);
   Outcome run = Moxmsg(
       "--pretty --appl-name gw --appl-status ok --origin o --destination d --protocol AS2 "
-      "--protocol-version 1.2 --protocol-headers " + headers +
-      " --security S/MIME:3.2 --security TLS --as1-to me --data-host h --payload " + payload +
-      " --encoding quoted-printable " + Sample("as2-mdn-rfc3798-1.eml"));
+      "--protocol-version 1.2 --protocol-headers " +
+      headers + " --security S/MIME:3.2 --security TLS --as1-to me --data-host h --payload " +
+      payload + " --encoding quoted-printable " + Sample("as2-mdn-rfc3798-1.eml"));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(moxxml_test::ValidateAgainstSchema(run.out), "");
   ParsedNode doc = moxxml_test::ParseXml(run.out);

@@ -1,12 +1,11 @@
 // moxmsg: reads a received MIME message, captures its MIME tree and MDN fields, fills a
 // message builder from the message and from options, and prints the message document.
-#include <getopt.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <getopt.h>
 #include <iostream>
 #include <iterator>
 #include <sstream>
@@ -59,10 +58,32 @@ const char kUsage[] =
     "Errors are printed on standard error as one line with the code, operation and text.\n";
 
 enum Option {
-  kApplName = 256, kApplVersion, kApplInstance, kApplMsgId, kApplType, kApplTimestamp,
-  kApplStatus, kApplStatusCode, kApplStatusText, kOrigin, kDestination, kProtocol,
-  kProtocolVersion, kProtocolHeaders, kSecurity, kMsgType, kDirection, kUserRefId,
-  kOriginalFilename, kAs1To, kAs1From, kDataType, kDataHost, kDataLocation, kPayload, kEncoding,
+  kApplName = 256,
+  kApplVersion,
+  kApplInstance,
+  kApplMsgId,
+  kApplType,
+  kApplTimestamp,
+  kApplStatus,
+  kApplStatusCode,
+  kApplStatusText,
+  kOrigin,
+  kDestination,
+  kProtocol,
+  kProtocolVersion,
+  kProtocolHeaders,
+  kSecurity,
+  kMsgType,
+  kDirection,
+  kUserRefId,
+  kOriginalFilename,
+  kAs1To,
+  kAs1From,
+  kDataType,
+  kDataHost,
+  kDataLocation,
+  kPayload,
+  kEncoding,
 };
 
 const option kOptions[] = {
@@ -171,7 +192,9 @@ Settings ParseArguments(int argc, char** argv) {
   while ((c = getopt_long(argc, argv, ":pc:h", kOptions, nullptr)) != -1) {
     const std::string value = optarg ? optarg : "";
     switch (c) {
-      case 'p': settings.pretty = true; break;
+      case 'p':
+        settings.pretty = true;
+        break;
       case 'c': {
         char* end = nullptr;
         errno = 0;
@@ -182,17 +205,34 @@ Settings ParseArguments(int argc, char** argv) {
         }
         break;
       }
-      case 'h': std::fputs(kUsage, stdout); std::exit(0);
-      case kProtocol: settings.protocol = value; break;
-      case kProtocolVersion: settings.protocolVersion = value; break;
-      case kProtocolHeaders: settings.protocolHeadersFile = value; break;
-      case kSecurity: settings.security.push_back(value); break;
-      case kPayload: settings.payloadFile = value; break;
-      case kEncoding: settings.encoding = ParseEncoding(value); break;
-      case ':': throw UsageError{std::string("option '") + argv[optind - 1] + "' needs a value"};
+      case 'h':
+        std::fputs(kUsage, stdout);
+        std::exit(0);
+      case kProtocol:
+        settings.protocol = value;
+        break;
+      case kProtocolVersion:
+        settings.protocolVersion = value;
+        break;
+      case kProtocolHeaders:
+        settings.protocolHeadersFile = value;
+        break;
+      case kSecurity:
+        settings.security.push_back(value);
+        break;
+      case kPayload:
+        settings.payloadFile = value;
+        break;
+      case kEncoding:
+        settings.encoding = ParseEncoding(value);
+        break;
+      case ':':
+        throw UsageError{std::string("option '") + argv[optind - 1] + "' needs a value"};
       case '?':
         throw UsageError{"unknown option '" + std::string(argv[optind - 1]) + "'"};
-      default: settings.values.emplace_back(c, value); break;
+      default:
+        settings.values.emplace_back(c, value);
+        break;
     }
   }
   if (argc - optind > 1) throw UsageError{"more than one input file"};
@@ -298,7 +338,8 @@ int Run(const Settings& settings) {
     for (size_t at = 0; at < message.size(); at += size_t(settings.chunkSize)) {
       const size_t n = std::min(message.size() - at, size_t(settings.chunkSize));
       const int result = parser.Update(message.data() + at, static_cast<int>(n));
-      if (result < 0) throw MoxException(result, "MIMEMessageParser::Update", "MIME parsing failed.");
+      if (result < 0)
+        throw MoxException(result, "MIMEMessageParser::Update", "MIME parsing failed.");
     }
     const int result = parser.Final();
     if (result < 0) throw MoxException(result, "MIMEMessageParser::Final", "MIME parsing failed.");
@@ -328,8 +369,8 @@ int Run(const Settings& settings) {
   for (const std::string& security : settings.security) {
     const size_t colon = security.find(':');
     builder.AddTransportSecurityProtocol(
-        security.substr(0, colon), colon == std::string::npos ? "" : security.substr(colon + 1),
-        "", nullptr);
+        security.substr(0, colon), colon == std::string::npos ? "" : security.substr(colon + 1), "",
+        nullptr);
   }
   if (!settings.input.empty()) builder.SetMsgInfoMime(&target);
   if (!settings.payloadFile.empty()) {
