@@ -131,6 +131,28 @@ TEST(Serialize, MessageTreeKeepsNamesValuesAndOrder) {
   EXPECT_NE(pretty.text.find("\n    <name"), std::string::npos);
 }
 
+TEST(Serialize, SpecialCharactersComeBackUnchanged) {
+  const std::string kValues[] = {"a<b",  "a&b",           "say \"hi\"", "x]]>y",
+                                 "it's", "tab\tnl\ncr\r", "&amp;",      "  lead and trail  "};
+  for (const std::string& value : kValues) {
+    SCOPED_TRACE(value);
+    MoxMsgRootElement root;
+    root.AppendElement(Valued("m", value));
+    // A host element of the message node type writes its value as text.
+    auto* text = new TypedElement(MSGNODE_ELEMENT, "t", value);
+    text->AppendElement(new TypedElement(XMLNODE_ELEMENT, "inner"));
+    root.AppendElement(text);
+    Received output, errors;
+    ParsedNode parsed = SerializeAndParse(root, false, &output, &errors);
+    ASSERT_EQ(parsed.children.size(), 2u);
+    EXPECT_EQ(parsed.children[0].attributes, (Attributes{{"v", value}}));
+    EXPECT_EQ(parsed.children[1].text, value);
+    EXPECT_TRUE(parsed.children[1].textBeforeElements);
+    ASSERT_EQ(parsed.children[1].children.size(), 1u);
+    EXPECT_EQ(parsed.children[1].children[0].name, "inner");
+  }
+}
+
 TEST(Serialize, WithoutOutputCallbackWritesToStandardOutput) {
   MoxMsgRootElement root;
   root.AppendElement(Valued("status", "ok"));
