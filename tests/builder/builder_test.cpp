@@ -1,21 +1,22 @@
 // MoxMsgBuilder: the document shape, order rules, failures and copies, checked on parsed output.
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include <moxxml/moxxml.h>
 
-#include "support/schema.h"
+#include "support/expect_refusal.h"
 #include "support/parsed_xml.h"
+#include "support/schema.h"
 
 namespace {
 
-using moxxml_test::ParseXml;
-using moxxml_test::ParsedNode;
 using MoxXML::MoxMsg::MOXFILTER_TYPES;
+using moxxml_test::ParsedNode;
+using moxxml_test::ParseXml;
+using moxxml_test::RefusalOf;
 using Names = std::vector<std::string>;
 
 // Serialises, checks the text against the schema, and parses it.
@@ -102,14 +103,6 @@ TEST(Builder, EverySetterCalledTwiceLeavesOneElementWithTheSecondValue) {
   }
 }
 
-TEST(Builder, EmptyValueIsStored) {
-  MoxMsgBuilder builder;
-  builder.SetApplInfoStatusText("");
-  ParsedNode doc = Document(builder);
-  EXPECT_TRUE(doc.At("applinfo/statustext").Has("v"));
-  EXPECT_EQ(doc.At("applinfo/statustext").Attr("v"), "");
-}
-
 TEST(Builder, FirstCallsDecideChildOrderWithinASection) {
   MoxMsgBuilder builder;
   builder.SetApplInfoStatus("ok");
@@ -120,8 +113,10 @@ TEST(Builder, FirstCallsDecideChildOrderWithinASection) {
   builder.SetDataLocationType("t");
   builder.SetMsgInfoAS1To("b");
   builder.SetDataLocationHost("h2");
+  builder.SetApplInfoStatusText("");  // an empty value is stored too
   ParsedNode doc = Document(builder);
-  EXPECT_EQ(doc.At("applinfo").ChildNames(), (Names{"status", "name"}));
+  EXPECT_EQ(doc.At("applinfo").ChildNames(), (Names{"status", "name", "statustext"}));
+  EXPECT_EQ(doc.At("applinfo/statustext").Attr("v"), "");
   EXPECT_EQ(doc.At("msginfo").ChildNames(), (Names{"as1from", "datalocation", "as1to"}));
   EXPECT_EQ(doc.At("msginfo/datalocation").ChildNames(), (Names{"host", "type"}));
   EXPECT_EQ(doc.At("msginfo/datalocation/host").Attr("v"), "h2");
@@ -164,26 +159,21 @@ TEST(Builder, SerializeAppendsBehindExistingText) {
   const std::string once = xml.substr(8);
   builder.Serialize(xml, diagnostics, false);
   EXPECT_EQ(xml, "existing" + once + once);
-}
-
-TEST(Builder, PrettyPrintGivesTheSameTree) {
-  MoxMsgBuilder builder;
-  builder.SetApplInfoName("n");
+  // Pretty printing gives more lines and the same tree.
   builder.SetTransportOrigin("o");
-  std::string flat, pretty, diagnostics;
+  std::string flat, pretty;
   builder.Serialize(flat, diagnostics, false);
   builder.Serialize(pretty, diagnostics, true);
-  EXPECT_NE(flat, pretty);
   EXPECT_GT(std::count(pretty.begin(), pretty.end(), '\n'),
             std::count(flat.begin(), flat.end(), '\n'));
-  EXPECT_EQ(ParseXml(flat).At("transport/origin").Attr("v"),
-            ParseXml(pretty).At("transport/origin").Attr("v"));
+  EXPECT_EQ(ParseXml(pretty).At("transport/origin").Attr("v"), "o");
+  EXPECT_EQ(ParseXml(flat).At("transport/origin").Attr("v"), "o");
 }
 
 TEST(Builder, SecondTransportProtocolCallUpdatesNameAndAddsHeaders) {
   MoxMsgBuilder builder;
-  builder.AddTransportProtocol("HTTP", "1.0", "Host: a\r\nContent-Type: text/plain; charset=us-ascii\r\n",
-                               nullptr);
+  builder.AddTransportProtocol(
+      "HTTP", "1.0", "Host: a\r\nContent-Type: text/plain; charset=us-ascii\r\n", nullptr);
   builder.AddTransportProtocol("AS2", "1.1", "AS2-From: x\r\n", nullptr);
   ParsedNode doc = Document(builder);
   ASSERT_EQ(doc.At("transport").ChildNames(), Names{"transprotocol"});
@@ -209,21 +199,17 @@ TEST(Builder, HeadersAddedBeforeTheProtocolStandFirst) {
 
 TEST(Builder, NullHeaderContextIsRefusedAfterCreatingTheProtocol) {
   MoxMsgBuilder builder;
-  try {
-    builder.AddTransportProtocolHeaders(nullptr);
-    FAIL() << "no exception";
-  } catch (const MoxException& e) {
-    EXPECT_EQ(e.GetResultCode(), MoxXML::MOXXMLERR_NULL_POINTER);
-    EXPECT_EQ(e.GetWhere(), "MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs");
-  }
+  auto [code, where, text] = RefusalOf([&] { builder.AddTransportProtocolHeaders(nullptr); });
+  EXPECT_EQ(code, MoxXML::MOXXMLERR_NULL_POINTER);
+  EXPECT_EQ(where, "MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs");
   EXPECT_EQ(Document(builder).At("transport").ChildNames(), Names{"transprotocol"});
 }
 
 TEST(Builder, EachSecurityProtocolCallAddsOneSecprotocol) {
   MoxMsgBuilder builder;
   Headers extra("X-Extra: 1\r\n");
-  builder.AddTransportSecurityProtocol("S/MIME", "3.2", "Content-Type: application/pkcs7-signature\r\n",
-                                       nullptr);
+  builder.AddTransportSecurityProtocol("S/MIME", "3.2",
+                                       "Content-Type: application/pkcs7-signature\r\n", nullptr);
   builder.AddTransportSecurityProtocol("TLS", "1.3", "", extra.context);
   builder.SetTransportOrigin("o");
   ParsedNode doc = Document(builder);
@@ -263,12 +249,10 @@ TEST(Builder, RejectedHeaderTextKeepsNameAndVersion) {
 
 TEST(Builder, HeaderNameThatIsNoTagNameThrowsCode14) {
   MoxMsgBuilder builder;
-  try {
-    builder.AddTransportProtocol("AS2", "1.1", "Good: 1\r\nX(bad): 2\r\n", nullptr);
-    FAIL() << "no exception";
-  } catch (const MoxException& e) {
-    EXPECT_EQ(e.GetResultCode(), MoxXML::MOXXMLERR_INVALID_TAG_NAME);
-  }
+  EXPECT_EQ(std::get<0>(RefusalOf([&] {
+              builder.AddTransportProtocol("AS2", "1.1", "Good: 1\r\nX(bad): 2\r\n", nullptr);
+            })),
+            MoxXML::MOXXMLERR_INVALID_TAG_NAME);
   ParsedNode doc = Document(builder);
   EXPECT_EQ(doc.At("transport/transprotocol").ChildNames(), (Names{"name", "version"}));
 }

@@ -14,17 +14,11 @@ using MoxMsg::MoxMsgElement;
 using MoxMsg::MoxMsgRootElement;
 using moxxml_test::ExpectRefusal;
 
-TEST(MoxMsgRootElement, IsNamedMoxmsgAndEmpty) {
+// Named "moxmsg", it takes no attribute, so it has no value to set.
+TEST(MoxMsgRootElement, IsNamedMoxmsgAndRefusesAValue) {
   MoxMsgRootElement root;
   EXPECT_EQ(root.GetTagName(), "moxmsg");
   EXPECT_EQ(root.GetNodeType(), MSGNODE_ROOT);
-  EXPECT_EQ(root.GetTagValue(), "");
-  EXPECT_FALSE(root.ElementExists(XMLNODE_ANY));
-  EXPECT_EQ(root.GetMoxXMLAttr(XMLNODE_ANY), nullptr);
-}
-
-TEST(MoxMsgRootElement, SetTagValueIsRefusedAndChangesNothing) {
-  MoxMsgRootElement root;
   ExpectRefusal([&] { root.SetTagValue("x"); }, MOXXMLERR_INVALID_ATTRIBUTE_TYPE,
                 "MoxXMLElement::AppendAttribute",
                 "This type of attribute cannot be added to this type of element.");

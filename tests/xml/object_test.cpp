@@ -1,5 +1,7 @@
-// MoxXMLObject through its concrete classes: defaults, equality, copies, serialisation value.
+// MoxXMLObject and MoxXMLAttr through their concrete classes: defaults, equality, copies, the
+// serialisation value and the constructor that bypasses the virtual setter.
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 
 #include <moxxml/moxxml.h>
@@ -16,67 +18,74 @@ class ComputedValueElement : public MoxXMLElement {
   std::string computed = "computed";
 };
 
-TEST(MoxXMLObject, NewNodesAreEmpty) {
+// Records values that reach the virtual SetTagValue: the constructor must bypass it.
+class InterceptingAttr : public MoxXMLAttr {
+ public:
+  InterceptingAttr(const std::string& name, const std::string& value) : MoxXMLAttr(name, value) {}
+  void SetTagValue(const std::string& value) override { intercepted += value; }
+  InterceptingAttr* Clone() const override { return new InterceptingAttr(*this); }
+  std::string intercepted;
+};
+
+TEST(MoxXMLObject, DefaultsTypesAndSerializationValue) {
   MoxXMLAttr attr;
   MoxXMLElement element;
   for (MoxXMLObject* node :
        {static_cast<MoxXMLObject*>(&attr), static_cast<MoxXMLObject*>(&element)}) {
-    EXPECT_EQ(node->GetTagName(), "");
-    EXPECT_EQ(node->GetTagValue(), "");
-    EXPECT_EQ(node->GetTagNameForSerialization(), "");
-    EXPECT_EQ(node->GetTagValueForSerialization(), "");
+    EXPECT_EQ(node->GetTagName() + node->GetTagValue() + node->GetTagNameForSerialization() +
+                  node->GetTagValueForSerialization(),
+              "");
   }
-}
-
-TEST(MoxXMLObject, SerializationValueFollowsTheVirtualValue) {
-  MoxXMLElement plain("a", "text");
-  EXPECT_EQ(plain.GetTagValueForSerialization(), "text");
+  EXPECT_EQ(attr.GetNodeType(), XMLNODE_ATTR);
+  EXPECT_EQ(element.GetNodeType(), XMLNODE_ELEMENT);
+  EXPECT_EQ(MoxXMLAttr("1 bad name", "").GetTagName(), "1 bad name");  // never checked
+  EXPECT_EQ(MoxXMLElement("a", "text").GetTagValueForSerialization(), "text");
   ComputedValueElement computed;
   computed.SetTagValue("stored");
-  MoxXMLObject& asObject = computed;
-  EXPECT_EQ(asObject.GetTagValueForSerialization(), "computed");
+  EXPECT_EQ(static_cast<MoxXMLObject&>(computed).GetTagValueForSerialization(), "computed");
+  InterceptingAttr intercepting("a", "kept");
+  EXPECT_EQ(intercepting.GetTagValue(), "kept");
+  EXPECT_EQ(intercepting.intercepted, "");
 }
 
+// Different classes still compare by name and value, case-sensitively, lengths included.
 TEST(MoxXMLObject, EqualityComparesNameAndValueOnly) {
   const struct {
-    const char* name1;
-    const char* value1;
-    const char* name2;
-    const char* value2;
+    const char* name;
+    std::string value;
     bool equal;
-  } kRows[] = {
-      {"a", "v", "a", "v", true},
-      {"a", "v", "A", "v", false},  // case-sensitive
-      {"a", "v", "a", "V", false},
-      {"ab", "v", "a", "v", false},
-  };
+  } kRows[] = {{"a", "v", true},
+               {"A", "v", false},
+               {"a", "V", false},
+               {"ab", "v", false},
+               {"a", std::string("v\0y", 3), false}};
   for (const auto& row : kRows) {
-    SCOPED_TRACE(std::string(row.name1) + "/" + row.name2);
-    MoxXMLAttr attr(row.name1, row.value1);
-    MoxXMLElement element(row.name2, row.value2);
-    // Different classes still compare by name and value.
-    EXPECT_EQ(static_cast<MoxXMLObject&>(attr) == element, row.equal);
+    SCOPED_TRACE(std::string(row.name) + "/" + row.value);
+    EXPECT_EQ(
+        static_cast<MoxXMLObject&&>(MoxXMLAttr("a", "v")) == MoxXMLElement(row.name, row.value),
+        row.equal);
   }
-  MoxXMLAttr withNul("a", std::string("x\0y", 3));
-  MoxXMLAttr shorter("a", "x");
-  EXPECT_FALSE(static_cast<MoxXMLObject&>(withNul) == shorter);  // lengths are compared
 }
 
-TEST(MoxXMLObject, CopiesAreIndependentAndSelfAssignmentKeepsTheNode) {
+TEST(MoxXMLObject, CopiesAndClonesAreIndependent) {
   MoxXMLAttr source("name", "value");
   MoxXMLAttr copy(source);
   copy.SetTagName("other");
   copy.SetTagValue("changed");
-  EXPECT_EQ(source.GetTagName(), "name");
-  EXPECT_EQ(source.GetTagValue(), "value");
-
   MoxXMLAttr& alias = source;
   source = alias;
-  EXPECT_EQ(source.GetTagName(), "name");
-  EXPECT_EQ(source.GetTagValue(), "value");
-
+  EXPECT_TRUE(source == MoxXMLAttr("name", "value"));
   copy = source;
   EXPECT_TRUE(copy == source);
+
+  InterceptingAttr intercepting("a", "b");
+  std::unique_ptr<MoxXMLAttr> clone(static_cast<const MoxXMLAttr&>(intercepting).Clone());
+  ASSERT_NE(dynamic_cast<InterceptingAttr*>(clone.get()), nullptr);
+  EXPECT_TRUE(*clone == intercepting);
+  std::unique_ptr<MoxXMLAttr> plain(source.Clone());
+  EXPECT_EQ(typeid(*plain), typeid(MoxXMLAttr));
+  plain->SetTagValue("y");
+  EXPECT_EQ(source.GetTagValue(), "value");
 }
 
 }  // namespace
