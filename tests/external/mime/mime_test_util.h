@@ -1,5 +1,6 @@
-// ReadFile, DumpTree, ParseMessage: shared helpers of the MIME suites: parse a message at a
-// given chunking and print its tree in the format of email_tree.py.
+// ReadFile, Feeds, Parse, DumpTree, RecordingTarget, ParseToDump: shared helpers of the MIME
+// suites: parse a message at a given chunking and print its tree in the format of
+// email_tree.py.
 #pragma once
 
 #include <algorithm>
@@ -23,42 +24,60 @@ inline std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-inline std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 inline std::string Str(const char* text) { return text ? text : ""; }
 
-// One line per entity, header and parameter, depth first.
-inline std::string DumpTree(MimeTreeNode* root) {
-  std::string out;
-  std::vector<std::pair<MimeTreeNode*, int>> work;
-  if (root) work.emplace_back(root, 0);
-  while (!work.empty()) {
-    auto [node, depth] = work.back();
-    work.pop_back();
-    const MIMEEntityDescription* description = node->GetMIMEEntityDescription();
-    out += "entity " + std::to_string(depth) + " " + description->GetContentType() + "\n";
-    for (mime_header_context* h = description->GetMIMEHEADERCTX()->next; h; h = h->next) {
-      out += "header " + Str(h->name) + ": " + Str(h->value) + "\n";
-      for (mime_header_context* p = h->parms; p; p = p->next) {
-        out += "param " + Lower(Str(p->name)) + "=" + Str(p->value) + "\n";
-      }
-    }
-    std::vector<MimeTreeNode*> children;
-    for (MimeTreeNode* c = node->GetFirstChildNode(); c; c = node->GetNextChildNode()) {
-      children.push_back(c);
-    }
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-      work.emplace_back(*it, depth + 1);
+// Every MIME test runs at each of these: FeedSizes(), then (negative) seeds of random pieces.
+inline std::vector<long> Feeds() {
+  std::vector<long> feeds(FeedSizes().begin(), FeedSizes().end());
+  feeds.insert(feeds.end(), {-1, -2, -3});
+  return feeds;
+}
+
+inline std::string FeedName(long feed) {
+  return feed < 0 ? "random seed " + std::to_string(-feed) : FeedSizeName(size_t(feed));
+}
+
+// Parses message into target in pieces of feed bytes (see Feeds); every call must succeed.
+inline void Parse(MIMEOutputTarget& target, const std::string& message, long feed) {
+  MIMEMessageParser parser(target);
+  auto update = [&](const char* data, size_t length) {
+    EXPECT_EQ(parser.Update(data, static_cast<int>(length)), 0);
+  };
+  if (feed < 0) {
+    FeedRandomChunks(message, static_cast<unsigned>(-feed), 31, update);
+  } else {
+    FeedInPieces(message, static_cast<size_t>(feed), update);
+  }
+  EXPECT_EQ(parser.Final(), 0);
+}
+
+// One line per entity, header and parameter (name lower-cased), depth first. Walking a child
+// must leave the parent's cursor alone.
+inline void DumpTree(MimeTreeNode* node, int depth, std::string& out) {
+  if (node == nullptr) return;
+  const MIMEEntityDescription* description = node->GetMIMEEntityDescription();
+  out += "entity " + std::to_string(depth) + " " + description->GetContentType() + "\n";
+  for (mime_header_context* h = description->GetMIMEHEADERCTX()->next; h; h = h->next) {
+    out += "header " + Str(h->name) + ": " + Str(h->value) + "\n";
+    for (mime_header_context* p = h->parms; p; p = p->next) {
+      std::string name = Str(p->name);
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      out += "param " + name + "=" + Str(p->value) + "\n";
     }
   }
+  for (MimeTreeNode* c = node->GetFirstChildNode(); c; c = node->GetNextChildNode()) {
+    DumpTree(c, depth + 1, out);
+  }
+}
+
+inline std::string DumpTree(MimeTreeNode* root) {
+  std::string out;
+  DumpTree(root, 0, out);
   return out;
 }
 
-// A tree builder that also checks what the parser promises about bytes: every byte once,
-// unaltered, in order.
+// A tree builder that also keeps the bytes the parser hands over: every byte once, unaltered,
+// in order.
 class RecordingTarget : public TreeBuilderMIMEOutputTarget {
  public:
   RecordingTarget() : TreeBuilderMIMEOutputTarget(logger) {}
@@ -66,28 +85,15 @@ class RecordingTarget : public TreeBuilderMIMEOutputTarget {
               MIMEEntityDescription* entity, bool flag) override {
     TreeBuilderMIMEOutputTarget::Update(data, length, first, entity, flag);
     bytes.append(data, static_cast<std::size_t>(length));
-    ++updates;
   }
   LoggerInterface logger;
   std::string bytes;
-  int updates = 0;
 };
 
-// feedSize as in FeedSizes(); a negative size means random pieces of 1..97 bytes, seeded
-// with -feedSize.
-inline std::string ParseToDump(const std::string& message, long feedSize,
+inline std::string ParseToDump(const std::string& message, long feed,
                                std::string* bytesSeen = nullptr) {
   RecordingTarget target;
-  MIMEMessageParser parser(target);
-  auto feed = [&](const char* data, std::size_t length) {
-    EXPECT_EQ(parser.Update(data, static_cast<int>(length)), 0);
-  };
-  if (feedSize < 0) {
-    FeedRandomChunks(message, static_cast<unsigned>(-feedSize), 97, feed);
-  } else {
-    FeedInPieces(message, static_cast<std::size_t>(feedSize), feed);
-  }
-  EXPECT_EQ(parser.Final(), 0);
+  Parse(target, message, feed);
   if (bytesSeen) *bytesSeen = target.bytes;
   return DumpTree(target.GetRootNode());
 }
