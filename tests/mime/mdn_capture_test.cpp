@@ -60,15 +60,8 @@ INSTANTIATE_TEST_SUITE_P(Messages, CorpusMdn,
                                            "as2-mdn-phase2-2.eml", "as2-mdn-libas2-1.eml"));
 
 const char kReport[] =
-    "Content-Type: multipart/report; report-type=disposition-notification; boundary=\"b\"\r\n"
-    "\r\n"
-    "--b\r\n"
-    "Content-Type: text/plain\r\n"
-    "\r\n"
-    "Your message was processed.\r\n"
-    "--b\r\n"
-    "%DN%"
-    "--b--\r\n";
+    "Content-Type: multipart/report; report-type=disposition-notification; boundary=\"b\"\r\n\r\n"
+    "--b\r\nContent-Type: text/plain\r\n\r\nYour message was processed.\r\n--b\r\n%DN%--b--\r\n";
 
 std::string Report(const std::string& dnPart) {
   std::string text = kReport;
