@@ -17,6 +17,17 @@ struct ParsedNode {
   bool textBeforeElements = true;  // no text node follows the first child element
   std::vector<ParsedNode> children;
 
+  // One line for the whole subtree: the name, "=value" for the attribute v, " a=value" for any
+  // other attribute, ' "text"', then the children in braces: e{headers{subject=x}}.
+  std::string Outline() const {
+    std::string line = name;
+    for (const auto& a : attributes) line += (a.first == "v" ? "" : " " + a.first) + "=" + a.second;
+    if (!text.empty()) line += " \"" + text + "\"";
+    for (size_t i = 0; i < children.size(); ++i) {
+      line += (i == 0 ? "{" : " ") + children[i].Outline();
+    }
+    return children.empty() ? line : line + "}";
+  }
   std::vector<std::string> ChildNames() const {
     std::vector<std::string> names;
     for (const auto& child : children) names.push_back(child.name);
