@@ -77,6 +77,28 @@ constexpr DecodeTables MakeDecodeTables() {
 
 constexpr DecodeTables kDecode = MakeDecodeTables();
 
+// The decoder's scan, eight bytes at a time: a word with no "=", CR or LF is copied as it
+// stands. SpecialBytes marks bytes that are one of the three (exact from the lowest marked
+// byte up, which is all that FirstSpecial reads).
+constexpr uint64_t kEveryByte = 0x0101010101010101u;
+constexpr uint64_t kHighBits = 0x8080808080808080u;
+
+inline uint64_t ZeroBytes(uint64_t word) { return (word - kEveryByte) & ~word & kHighBits; }
+
+inline uint64_t SpecialBytes(uint64_t word) {
+  return ZeroBytes(word ^ (kEveryByte * '=')) | ZeroBytes(word ^ (kEveryByte * '\r')) |
+         ZeroBytes(word ^ (kEveryByte * '\n'));
+}
+
+// Index, in memory order, of the first special byte of a word loaded with memcpy.
+inline size_t FirstSpecial(uint64_t marks) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return static_cast<size_t>(__builtin_clzll(marks)) / 8;
+#else
+  return static_cast<size_t>(__builtin_ctzll(marks)) / 8;
+#endif
+}
+
 // Writes the encoder's tokens, breaking lines softly before one would pass column 76.
 struct LineWriter {
   char* out;
@@ -490,6 +512,22 @@ int MoxUnfilterQuotedPrintable::Update(const char* data, int length) {
     if (room > static_cast<size_t>(end - in)) room = static_cast<size_t>(end - in);
     const unsigned char* const stop = in + room;
     while (in < stop) {
+      // Eight bytes are stored before the plain ones are counted: room leaves space for them.
+      while (stop - in >= 8) {
+        uint64_t word;
+        std::memcpy(&word, in, 8);
+        std::memcpy(out, in, 8);
+        const uint64_t marks = SpecialBytes(word);
+        if (marks != 0) {
+          const size_t plain = FirstSpecial(marks);
+          in += plain;
+          out += plain;
+          break;
+        }
+        in += 8;
+        out += 8;
+      }
+      if (in >= stop) break;
       const unsigned char c = *in;
       const unsigned char kind = kDecode.of[c];
       if (kind <= kSpace) {
