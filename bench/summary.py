@@ -20,7 +20,8 @@ def load(directory):
         for b in data["benchmarks"]:
             if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
                 continue
-            runs.setdefault(b.get("run_name", b["name"]), []).append(b)
+            name = b.get("run_name", b["name"]).replace("/iterations:1", "")
+            runs.setdefault(name, []).append(b)
     medians = {}
     for name, rs in runs.items():
         scale = UNIT[rs[0]["time_unit"]]

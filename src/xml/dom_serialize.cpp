@@ -21,10 +21,10 @@
 #include <moxxml/xml/codes.h>
 #include <moxxml/xml/object.h>
 
+#include "xml/document_build.h"
 #include "xml/error_handlers.h"
 #include "xml/node_name.h"
 #include "xml/refusal.h"
-#include "xml/value_text.h"
 #include "xml/xerces_raii.h"
 #include "xml/xstr.h"
 
@@ -153,8 +153,7 @@ int MoxXMLObject::BuildXercesDOM(xerces::DOMDocument** document,
     XStr name(moxxml_internal::SerializationName(*this));
     *document = implementation->createDocument(nullptr, name.unicodeForm(), nullptr,
                                                xerces::XMLPlatformUtils::fgMemoryManager);
-    if (diagnostics != nullptr) moxxml_internal::AttachErrorHandler(*document, diagnostics);
-    if (textPieces) moxxml_internal::AllowTextPieces(*document);
+    moxxml_internal::DocumentBuild build(*document, diagnostics, textPieces);
     SerializeToDOM(*document, (*document)->getDocumentElement());
     return MOXXMLERR_SUCCESS;
   } catch (const xerces::DOMException& e) {

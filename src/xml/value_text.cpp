@@ -1,34 +1,29 @@
-// ValueText, AllowTextPieces: how an element's value becomes the text of its DOM element.
+// ValueText: how an element's value becomes the text of its DOM element.
 #include "xml/value_text.h"
 
 #include <algorithm>
 
 #include <xercesc/dom/DOMText.hpp>
 
+#include "xml/document_build.h"
+
 namespace moxxml_internal {
 
 namespace {
 
-constexpr XMLCh kTextPiecesKey[] = {u'm', u'o', u'x', u'x', u'm', u'l', u'-',
-                                    u'p', u'i', u'e', u'c', u'e', u's', 0};
 // Values up to this many bytes go in as one text node.
 constexpr size_t kTextPiece = size_t{1} << 20;
 
-// Anything not null; the key's presence is the mark.
-int textPiecesMark = 0;
-
 }  // namespace
-
-void AllowTextPieces(XERCES_CPP_NAMESPACE::DOMDocument* document) {
-  document->setUserData(kTextPiecesKey, &textPiecesMark, nullptr);
-}
 
 ValueText::ValueText(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& value)
     : document(document), value(value) {
   if (value.empty()) return;
-  if (value.size() > kTextPiece && document->getUserData(kTextPiecesKey) != nullptr &&
-      XStr::IsAscii(value.data(), value.size())) {
-    return;
+  if (value.size() > kTextPiece) {
+    const DocumentBuild* build = DocumentBuild::Of(document);
+    if (build != nullptr && build->TextPieces() && XStr::IsAscii(value.data(), value.size())) {
+      return;
+    }
   }
   whole = std::make_unique<XStr>(value);
   whole->unicodeForm();

@@ -1,4 +1,4 @@
-// ValueText, AllowTextPieces: how an element's value becomes the text of its DOM element.
+// ValueText: how an element's value becomes the text of its DOM element.
 #pragma once
 
 #include <memory>
@@ -11,13 +11,10 @@
 
 namespace moxxml_internal {
 
-// Marks a document that is built only to be written without indentation: there a long ASCII
-// value may go in as several adjacent text nodes, which are written as the same text, so
-// that no wide copy of the whole value is held beside the DOM's own.
-void AllowTextPieces(XERCES_CPP_NAMESPACE::DOMDocument* document);
-
 // The value of one element, converted (or, for pieces, checked) when made, so that text that
-// cannot be converted is refused before the element is created.
+// cannot be converted is refused before the element is created. A long ASCII value goes in as
+// pieces when the document's build allows it, so that no wide copy of the whole value is
+// held beside the DOM's own.
 class ValueText {
  public:
   ValueText(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& value);
