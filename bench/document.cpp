@@ -150,18 +150,6 @@ XmlNode ReadElement(const xerces::DOMElement& element) {
 
 }  // namespace
 
-std::string RandomBytes(size_t size, uint64_t seed) {
-  std::string bytes(size, '\0');
-  uint64_t state = seed;
-  for (char& c : bytes) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    c = static_cast<char>(state >> 56);
-  }
-  return bytes;
-}
-
 RepresentativeDocument::RepresentativeDocument(size_t payloadSize)
     : payload(RandomBytes(payloadSize, 0x9e3779b97f4a7c15u)),
       mdn(std::make_unique<MDNAndPayloadMIMEOutputTarget>(logger)) {

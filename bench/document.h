@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -11,10 +10,9 @@
 
 #include <moxxml/moxxml.h>
 
-namespace bench {
+#include "random.h"
 
-// Deterministic bytes (xorshift64), the same in every run.
-std::string RandomBytes(size_t size, uint64_t seed);
+namespace bench {
 
 // Everything the host hands to the builder for one receipt. The MDN is parsed once when the
 // document is made, as a gateway has it parsed before it records the message.

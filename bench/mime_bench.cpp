@@ -9,6 +9,8 @@
 
 #include <moxxml/moxxml.h>
 
+#include "random.h"
+
 #ifdef MOXXML_BENCH_GMIME
 #include <gmime/gmime.h>
 #endif
@@ -26,12 +28,7 @@ void AppendBody(std::string& out, size_t size, uint64_t seed) {
   const size_t end = out.size() + size;
   uint64_t state = seed;
   while (out.size() + 78 <= end) {
-    for (int i = 0; i < 76; ++i) {
-      state ^= state << 13;
-      state ^= state >> 7;
-      state ^= state << 17;
-      out += kAlphabet[state >> 58];
-    }
+    for (int i = 0; i < 76; ++i) out += kAlphabet[bench::NextRandom(state) >> 58];
     out += "\r\n";
   }
 }

@@ -2,6 +2,9 @@
 // (RFC 2045 6.7).
 #include <cstdint>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <moxxml/external/quoted_printable.h>
 
@@ -77,9 +80,9 @@ constexpr DecodeTables MakeDecodeTables() {
 
 constexpr DecodeTables kDecode = MakeDecodeTables();
 
-// The decoder's scan, eight bytes at a time: a word with no "=", CR or LF is copied as it
-// stands. SpecialBytes marks bytes that are one of the three (exact from the lowest marked
-// byte up, which is all that FirstSpecial reads).
+// The decoder's scan for the next "=", CR or LF: 16 bytes at a time with SSE2, else 8 in a
+// word. SpecialBytes marks the bytes of a word that are one of the three (exact from the
+// lowest marked byte up, which is all that FirstSpecial reads).
 constexpr uint64_t kEveryByte = 0x0101010101010101u;
 constexpr uint64_t kHighBits = 0x8080808080808080u;
 
@@ -97,6 +100,38 @@ inline size_t FirstSpecial(uint64_t marks) {
 #else
   return static_cast<size_t>(__builtin_ctzll(marks)) / 8;
 #endif
+}
+
+// Copies the bytes before the first "=", CR or LF at or after in, stopping short of the last
+// 8 bytes before stop, and returns how many. Whole blocks are stored before they are looked
+// at, so up to 16 bytes past the count are written, never past out + (stop - in).
+inline size_t CopyPlainRun(const unsigned char* in, const unsigned char* stop, char* out) {
+  const unsigned char* const start = in;
+#ifdef __SSE2__
+  const __m128i equals = _mm_set1_epi8('=');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (stop - in >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+    const int marks = _mm_movemask_epi8(
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, equals), _mm_cmpeq_epi8(block, cr)),
+                     _mm_cmpeq_epi8(block, lf)));
+    if (marks != 0) return static_cast<size_t>(in - start) + __builtin_ctz(marks);
+    in += 16;
+    out += 16;
+  }
+#endif
+  while (stop - in >= 8) {
+    uint64_t word;
+    std::memcpy(&word, in, 8);
+    std::memcpy(out, in, 8);
+    const uint64_t marks = SpecialBytes(word);
+    if (marks != 0) return static_cast<size_t>(in - start) + FirstSpecial(marks);
+    in += 8;
+    out += 8;
+  }
+  return static_cast<size_t>(in - start);
 }
 
 // Writes the encoder's tokens, breaking lines softly before one would pass column 76.
@@ -512,21 +547,9 @@ int MoxUnfilterQuotedPrintable::Update(const char* data, int length) {
     if (room > static_cast<size_t>(end - in)) room = static_cast<size_t>(end - in);
     const unsigned char* const stop = in + room;
     while (in < stop) {
-      // Eight bytes are stored before the plain ones are counted: room leaves space for them.
-      while (stop - in >= 8) {
-        uint64_t word;
-        std::memcpy(&word, in, 8);
-        std::memcpy(out, in, 8);
-        const uint64_t marks = SpecialBytes(word);
-        if (marks != 0) {
-          const size_t plain = FirstSpecial(marks);
-          in += plain;
-          out += plain;
-          break;
-        }
-        in += 8;
-        out += 8;
-      }
+      const size_t plain = CopyPlainRun(in, stop, out);
+      in += plain;
+      out += plain;
       if (in >= stop) break;
       const unsigned char c = *in;
       const unsigned char kind = kDecode.of[c];
