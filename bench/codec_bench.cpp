@@ -8,6 +8,8 @@
 
 #include <moxxml/moxxml.h>
 
+#include "random.h"
+
 #ifdef MOXXML_BENCH_OPENSSL
 #include <openssl/evp.h>
 #endif
@@ -20,20 +22,10 @@ namespace {
 constexpr size_t kInputSize = size_t{64} << 20;
 constexpr size_t kUpdateSize = size_t{64} << 10;
 
-uint64_t NextRandom(uint64_t& state) {
-  state ^= state << 13;
-  state ^= state >> 7;
-  state ^= state << 17;
-  return state;
-}
+using bench::NextRandom;
 
 const std::string& Binary() {
-  static const std::string data = [] {
-    std::string bytes(kInputSize, '\0');
-    uint64_t state = 0x9e3779b97f4a7c15u;
-    for (char& c : bytes) c = static_cast<char>(NextRandom(state) >> 56);
-    return bytes;
-  }();
+  static const std::string data = bench::RandomBytes(kInputSize, 0x9e3779b97f4a7c15u);
   return data;
 }
 

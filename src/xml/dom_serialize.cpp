@@ -11,8 +11,8 @@
 #include <xercesc/dom/DOMImplementationRegistry.hpp>
 #include <xercesc/dom/DOMLSOutput.hpp>
 #include <xercesc/dom/DOMLSSerializer.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/framework/StdOutFormatTarget.hpp>
+#include <xercesc/framework/XMLFormatter.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -21,6 +21,7 @@
 #include <moxxml/xml/codes.h>
 #include <moxxml/xml/object.h>
 
+#include "xml/document_build.h"
 #include "xml/error_handlers.h"
 #include "xml/node_name.h"
 #include "xml/refusal.h"
@@ -37,8 +38,17 @@ using moxxml_internal::XercesPtr;
 using moxxml_internal::XStr;
 
 constexpr XMLCh kCore[] = {u'C', u'o', u'r', u'e', 0};
-// The memory target grows from here as the serializer writes.
-constexpr XMLSize_t kInitialOutputCapacity = 1023;
+
+// Collects the serializer's output for the output callback. Unlike MemBufFormatTarget it can
+// hand its text over, so the text outlives the DOM it was written from.
+class StringFormatTarget : public xerces::XMLFormatTarget {
+ public:
+  void writeChars(const XMLByte* const toWrite, const XMLSize_t count,
+                  xerces::XMLFormatter* const) override {
+    text.append(reinterpret_cast<const char*>(toWrite), count);
+  }
+  std::string text;
+};
 
 std::string Native(const XMLCh* text) { return XStr(text).nativeForm(); }
 
@@ -54,7 +64,7 @@ xerces::DOMImplementation* CoreImplementation(const char* where) {
 void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* outputContext,
                    bool prettyPrint, SerializeCallback errorCallback, void* errorContext,
                    xerces::DOMDocument* (*build)(MoxXMLObject&, xerces::DOMImplementation*,
-                                                 xerces::DOMErrorHandler*)) {
+                                                 xerces::DOMErrorHandler*, bool)) {
   xerces::DOMImplementation* implementation = CoreImplementation("MoxXMLObject::Serialize");
 
   // Made before the document so that elements that cannot be built are reported too.
@@ -65,7 +75,7 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
   } else {
     handler = std::make_unique<moxxml_internal::StdErrDOMErrorHandler>();
   }
-  XercesPtr<xerces::DOMDocument> document(build(root, implementation, handler.get()));
+  XercesPtr<xerces::DOMDocument> document(build(root, implementation, handler.get(), !prettyPrint));
   handler->RethrowPending();
 
   XercesPtr<xerces::DOMLSSerializer> serializer(
@@ -86,10 +96,9 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
   config->setParameter(xerces::XMLUni::fgDOMErrorHandler, handler.get());
 
   std::unique_ptr<xerces::XMLFormatTarget> target;
-  xerces::MemBufFormatTarget* memory = nullptr;
+  StringFormatTarget* memory = nullptr;
   if (outputCallback != nullptr) {
-    auto buffer = std::make_unique<xerces::MemBufFormatTarget>(
-        kInitialOutputCapacity, xerces::XMLPlatformUtils::fgMemoryManager);
+    auto buffer = std::make_unique<StringFormatTarget>();
     memory = buffer.get();
     target = std::move(buffer);
   } else {
@@ -111,14 +120,18 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
   handler->RethrowPending();
 
   if (memory != nullptr) {
-    const XMLSize_t length = memory->getLen();
+    // The text is all that is needed from here on; the DOM (the value's wide copy) goes
+    // before the callback makes its own copy of the text.
+    const std::string text = std::move(memory->text);
+    output.reset();
+    serializer.reset();
+    document.reset();
     // The callback takes an int length; a longer text is refused, never cut short.
-    if (length > static_cast<XMLSize_t>(INT_MAX)) {
+    if (text.size() > static_cast<size_t>(INT_MAX)) {
       ThrowCode(MOXXMLERR_OUT_OF_MEMORY, "MoxXMLObject::Serialize",
                 " The XML text is longer than the output callback can take.");
     }
-    outputCallback(reinterpret_cast<const char*>(memory->getRawBuffer()), static_cast<int>(length),
-                   outputContext);
+    outputCallback(text.data(), static_cast<int>(text.size()), outputContext);
   }
 }
 
@@ -126,12 +139,12 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
 
 int MoxXMLObject::GetXercesDOMRepresentation(xerces::DOMDocument** document,
                                              xerces::DOMImplementation* implementation) {
-  return BuildXercesDOM(document, implementation, nullptr);
+  return BuildXercesDOM(document, implementation, nullptr, false);
 }
 
 int MoxXMLObject::BuildXercesDOM(xerces::DOMDocument** document,
                                  xerces::DOMImplementation* implementation,
-                                 xerces::DOMErrorHandler* diagnostics) {
+                                 xerces::DOMErrorHandler* diagnostics, bool textPieces) {
   static const char kWhere[] = "MoxXMLObject::GetXercesDOMRepresentation";
   if (document == nullptr) ThrowCode(MOXXMLERR_NULL_POINTER, kWhere);
   if (GetNodeType() != MSGNODE_ROOT) ThrowCode(MOXXMLERR_ROOT_NODE_ONLY, kWhere);
@@ -140,7 +153,7 @@ int MoxXMLObject::BuildXercesDOM(xerces::DOMDocument** document,
     XStr name(moxxml_internal::SerializationName(*this));
     *document = implementation->createDocument(nullptr, name.unicodeForm(), nullptr,
                                                xerces::XMLPlatformUtils::fgMemoryManager);
-    if (diagnostics != nullptr) moxxml_internal::AttachErrorHandler(*document, diagnostics);
+    moxxml_internal::DocumentBuild build(*document, diagnostics, textPieces);
     SerializeToDOM(*document, (*document)->getDocumentElement());
     return MOXXMLERR_SUCCESS;
   } catch (const xerces::DOMException& e) {
@@ -162,10 +175,10 @@ int MoxXMLObject::Serialize(SerializeCallback outputCallback, void* outputContex
   // new exception leaves.
   try {
     auto build = [](MoxXMLObject& root, xerces::DOMImplementation* implementation,
-                    xerces::DOMErrorHandler* diagnostics) {
+                    xerces::DOMErrorHandler* diagnostics, bool textPieces) {
       xerces::DOMDocument* document = nullptr;
       try {
-        root.BuildXercesDOM(&document, implementation, diagnostics);
+        root.BuildXercesDOM(&document, implementation, diagnostics, textPieces);
       } catch (...) {
         if (document != nullptr) document->release();
         throw;

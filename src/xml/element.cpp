@@ -14,6 +14,7 @@
 #include "xml/error_handlers.h"
 #include "xml/node_name.h"
 #include "xml/refusal.h"
+#include "xml/value_text.h"
 #include "xml/xstr.h"
 
 namespace MoxXML {
@@ -416,17 +417,15 @@ int MoxXMLElement::SerializeToDOM(XERCES_CPP_NAMESPACE::DOMDocument* document,
     own = parent;
   } else {
     const std::string name = moxxml_internal::SerializationName(*this);
-    const std::string value = GetTagValueForSerialization();
     // Text that cannot be converted is refused rather than silently left out.
     XStr unicodeName(name);
     const XMLCh* nameForm = unicodeName.unicodeForm();
-    XStr unicodeValue(value);
-    const XMLCh* valueForm = value.empty() ? nullptr : unicodeValue.unicodeForm();
+    moxxml_internal::ValueText text(document, GetTagValueForSerialization());
     try {
       XERCES_CPP_NAMESPACE::DOMElement* created = document->createElement(nameForm);
       parent->appendChild(created);
       own = created;
-      if (valueForm != nullptr) created->appendChild(document->createTextNode(valueForm));
+      text.AppendTo(created);
     } catch (const XERCES_CPP_NAMESPACE::DOMException& e) {
       // The element stays out, with its content, and the rest of the tree goes on; the
       // serializer's error handler hears of it when one is installed on the document.

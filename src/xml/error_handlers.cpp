@@ -6,6 +6,7 @@
 
 #include <xercesc/dom/DOMDocument.hpp>
 
+#include "xml/document_build.h"
 #include "xml/xstr.h"
 
 namespace moxxml_internal {
@@ -14,9 +15,6 @@ namespace {
 
 using XERCES_CPP_NAMESPACE::DOMError;
 
-// "moxxml-error-handler": the user-data key under which a document carries its handler.
-constexpr XMLCh kHandlerKey[] = {u'm', u'o', u'x', u'x', u'm', u'l', u'-', u'e', u'r', u'r', u'o',
-                                 u'r', u'-', u'h', u'a', u'n', u'd', u'l', u'e', u'r', 0};
 // "element-left-out": the type of the diagnostic below.
 constexpr XMLCh kLeftOutType[] = {u'e', u'l', u'e', u'm', u'e', u'n', u't', u'-', u'l',
                                   u'e', u'f', u't', u'-', u'o', u'u', u't', 0};
@@ -105,15 +103,10 @@ void StdErrDOMErrorHandler::Handle(const DOMError& error) {
   std::fflush(stderr);
 }
 
-void AttachErrorHandler(XERCES_CPP_NAMESPACE::DOMDocument* document,
-                        XERCES_CPP_NAMESPACE::DOMErrorHandler* handler) {
-  document->setUserData(kHandlerKey, handler, nullptr);
-}
-
 void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& name,
                           const XMLCh* reason) {
-  auto* handler =
-      static_cast<XERCES_CPP_NAMESPACE::DOMErrorHandler*>(document->getUserData(kHandlerKey));
+  const DocumentBuild* build = DocumentBuild::Of(document);
+  XERCES_CPP_NAMESPACE::DOMErrorHandler* handler = build ? build->Diagnostics() : nullptr;
   if (handler == nullptr) return;
   std::string text = "Element '" + name + "' was left out with its content";
   if (reason != nullptr) {

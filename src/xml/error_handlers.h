@@ -51,12 +51,8 @@ class StdErrDOMErrorHandler : public PendingErrorHandler {
   void Handle(const XERCES_CPP_NAMESPACE::DOMError& error) override;
 };
 
-// Makes handler hear of the elements that SerializeToDOM has to leave out of document.
-void AttachErrorHandler(XERCES_CPP_NAMESPACE::DOMDocument* document,
-                        XERCES_CPP_NAMESPACE::DOMErrorHandler* handler);
-
-// Tells the handler attached to document, if any, that the element named name could not be
-// created (reason: the DOM's message, may be null) and stays out with its content.
+// Tells the diagnostics handler of document's build, if any, that the element named name could not
+// be created (reason: the DOM's message, may be null) and stays out with its content.
 void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& name,
                           const XMLCh* reason);
 

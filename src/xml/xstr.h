@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include <moxxml/xml/codes.h>
@@ -22,6 +23,10 @@ class XStr {
   // A transcoder replaces bytes it cannot read (U+FFFD) and a NUL byte would cut the text
   // short; both would change the text silently, so such input converts to nothing.
   explicit XStr(const std::string& native) {
+    if (IsAscii(native.data(), native.size())) {
+      Widen(native.data(), native.size());
+      return;
+    }
     if (native.find('\0') != std::string::npos) {
       faulty = true;
       return;
@@ -36,6 +41,23 @@ class XStr {
 
   explicit XStr(const XMLCh* unicodeText)
       : native(XERCES_CPP_NAMESPACE::XMLString::transcode(unicodeText)) {}
+
+  // Text for which IsAscii holds.
+  XStr(const char* ascii, size_t length) { Widen(ascii, length); }
+
+  // Text of ASCII characters without NUL reads the same in every ASCII-based code page, so
+  // it is widened in one pass; any other text goes through the transcoder and is converted
+  // back to prove it came through unchanged.
+  static bool IsAscii(const char* text, size_t length) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    unsigned char any = 0;
+    unsigned char least = 0x7F;
+    for (size_t i = 0; i < length; ++i) {
+      any |= bytes[i];
+      least = bytes[i] < least ? bytes[i] : least;
+    }
+    return (any & 0x80) == 0 && least != 0;
+  }
 
   XStr(const XStr&) = delete;
   XStr& operator=(const XStr&) = delete;
@@ -61,6 +83,13 @@ class XStr {
   }
 
  private:
+  void Widen(const char* ascii, size_t length) {
+    unicode = static_cast<XMLCh*>(XERCES_CPP_NAMESPACE::XMLPlatformUtils::fgMemoryManager->allocate(
+        (length + 1) * sizeof(XMLCh)));
+    for (size_t i = 0; i < length; ++i) unicode[i] = static_cast<unsigned char>(ascii[i]);
+    unicode[length] = 0;
+  }
+
   XMLCh* unicode = nullptr;
   char* native = nullptr;
   bool faulty = false;

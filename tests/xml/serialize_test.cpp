@@ -7,6 +7,11 @@
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMImplementationRegistry.hpp>
+#include <xercesc/dom/DOMLSOutput.hpp>
+#include <xercesc/dom/DOMLSSerializer.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include <moxxml/moxxml.h>
@@ -248,6 +253,57 @@ TEST(GetXercesDOMRepresentation, ChecksDefaultImplementationAndHostHeldPlatform)
     document->release();
   }
   xercesc::XMLPlatformUtils::Terminate();
+}
+
+// Writes document as the serializer writes it without indentation.
+std::string WriteWithXerces(xercesc::DOMDocument* document) {
+  static constexpr XMLCh kCore[] = {u'C', u'o', u'r', u'e', 0};
+  xercesc::DOMImplementation* implementation =
+      xercesc::DOMImplementationRegistry::getDOMImplementation(kCore);
+  xercesc::DOMLSSerializer* serializer = implementation->createLSSerializer();
+  xercesc::DOMLSOutput* output = implementation->createLSOutput();
+  xercesc::MemBufFormatTarget target;
+  output->setByteStream(&target);
+  serializer->write(document, output);
+  output->release();
+  serializer->release();
+  return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+}
+
+// Long values are written as they would be from one text node, escapes across the places
+// where the writer may split them included; the DOM handed to a host has one text node.
+TEST(Serialize, LongTextIsWrittenAsFromOneTextNode) {
+  constexpr size_t kSize = (size_t{5} << 19) + 3;
+  std::string ascii(kSize, 'x');
+  for (size_t at = size_t{1} << 20; at < kSize; at += size_t{1} << 20) {
+    ascii.replace(at - 2, 5, "]]>\r&");
+  }
+  ascii.replace(kSize - 4, 4, "<\r\n\t");
+  std::string utf8;
+  while (utf8.size() < kSize) utf8 += "caf\xC3\xA9 ]]> ";
+  for (const std::string& value : {ascii, utf8}) {
+    SCOPED_TRACE(value.substr(0, 8));
+    MoxMsgRootElement root;
+    root.AppendElement(new TypedElement(MSGNODE_ELEMENT, "t", value));
+    std::string output;
+    OutlineOf(root, false, &output);
+    const moxxml_test::ParsedNode parsed = ParseXml(output);
+    ASSERT_EQ(parsed.children.size(), 1u);
+    EXPECT_TRUE(parsed.children[0].text == value);
+
+    xercesc::XMLPlatformUtils::Initialize();
+    {
+      xercesc::DOMDocument* document = nullptr;
+      ASSERT_EQ(root.GetXercesDOMRepresentation(&document, nullptr), MOXXMLERR_SUCCESS);
+      const xercesc::DOMNode* text =
+          document->getDocumentElement()->getFirstChild()->getFirstChild();
+      ASSERT_NE(text, nullptr);
+      EXPECT_EQ(text->getNextSibling(), nullptr);
+      EXPECT_TRUE(WriteWithXerces(document) == output);
+      document->release();
+    }
+    xercesc::XMLPlatformUtils::Terminate();
+  }
 }
 
 }  // namespace

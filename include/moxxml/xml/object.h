@@ -75,10 +75,10 @@ class MOXXML_EXPORT MoxXMLObject {
 
  private:
   // GetXercesDOMRepresentation, telling diagnostics (may be null) of the elements that
-  // cannot be built.
+  // cannot be built; textPieces when the document is only to be written without indentation.
   int BuildXercesDOM(XERCES_CPP_NAMESPACE::DOMDocument** document,
                      XERCES_CPP_NAMESPACE::DOMImplementation* implementation,
-                     XERCES_CPP_NAMESPACE::DOMErrorHandler* diagnostics);
+                     XERCES_CPP_NAMESPACE::DOMErrorHandler* diagnostics, bool textPieces);
 };
 
 }  // namespace MoxXML

@@ -105,6 +105,22 @@ const char* const kValueNames[] = {
 constexpr int kValueCount = static_cast<int>(sizeof(kValueNames) / sizeof(kValueNames[0]));
 static_assert(kValueCount > MIME_TYPE_DISPOSITION_NOTIFICATION, "value table too short");
 
+// Lengths of the value names: a comparison that ignores case needs equal lengths, so most
+// names are passed over without reading them (targets look a type up with every chunk).
+struct ValueNameLengths {
+  std::size_t of[kValueCount];
+};
+
+constexpr ValueNameLengths MakeValueNameLengths() {
+  ValueNameLengths lengths{};
+  for (int id = 1; id < kValueCount; ++id) {
+    lengths.of[id] = std::char_traits<char>::length(kValueNames[id]);
+  }
+  return lengths;
+}
+
+constexpr ValueNameLengths kValueNameLengths = MakeValueNameLengths();
+
 const char* HeaderName(int headerId) {
   switch (headerId) {
     case MIME_HDR_MIME_VERSION:
@@ -122,6 +138,7 @@ const char* HeaderName(int headerId) {
 
 bool EqualNoCase(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (*a == *b) continue;
     if (std::tolower(static_cast<unsigned char>(*a)) !=
         std::tolower(static_cast<unsigned char>(*b)))
       return false;
@@ -148,8 +165,9 @@ std::string EffectiveType(const char* value) {
 
 int GetMIMEValueId(const char* value) {
   if (value == nullptr) return MIME_VAL_UNKNOWN;
+  const std::size_t length = std::strlen(value);
   for (int id = 1; id < kValueCount; ++id) {
-    if (EqualNoCase(value, kValueNames[id])) return id;
+    if (kValueNameLengths.of[id] == length && EqualNoCase(value, kValueNames[id])) return id;
   }
   return MIME_VAL_UNKNOWN;
 }

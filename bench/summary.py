@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Reads the JSON results of bench/run.sh and prints one line per goal (ratio of medians of
+CPU time or of throughput, peers measured in the same run), then a Markdown table of all
+medians. A goal whose peer was not built is reported as skipped."""
+import glob
+import json
+import os
+import statistics
+import sys
+
+UNIT = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def load(directory):
+    """Median CPU time (s), real time (s), MB/s and counters of every benchmark, by name."""
+    runs = {}
+    for path in sorted(glob.glob(os.path.join(directory, "*.json"))):
+        with open(path) as f:
+            data = json.load(f)
+        for b in data["benchmarks"]:
+            if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
+                continue
+            name = b.get("run_name", b["name"]).replace("/iterations:1", "")
+            runs.setdefault(name, []).append(b)
+    medians = {}
+    for name, rs in runs.items():
+        scale = UNIT[rs[0]["time_unit"]]
+        m = {
+            "cpu": statistics.median(r["cpu_time"] * scale for r in rs),
+            "real": statistics.median(r["real_time"] * scale for r in rs),
+            "runs": len(rs),
+        }
+        if "bytes_per_second" in rs[0]:
+            m["mbps"] = statistics.median(r["bytes_per_second"] / 1e6 for r in rs)
+        if "peak_rss" in rs[0]:
+            m["peak_rss"] = statistics.median(r["peak_rss"] for r in rs)
+        medians[name] = m
+    return medians
+
+
+def main():
+    medians = load(sys.argv[1])
+    lines = []
+
+    def goal(name, value, limit, at_most, text):
+        if value is None:
+            lines.append(f"{name}: skipped (peer not built; goal: {text})")
+            return
+        met = value <= limit if at_most else value >= limit
+        lines.append(f"{name}: {value:.2f} (goal: {text}) {'met' if met else 'not met'}")
+
+    def ratio(ours, peer, key, inverse=False):
+        if ours not in medians or peer not in medians:
+            return None
+        a, b = medians[ours][key], medians[peer][key]
+        return b / a if inverse else a / b
+
+    for policy in ("percall", "held"):
+        goal(f"document_fill_serialize_{policy}",
+             ratio(f"Document/FillSerialize/moxxml/{policy}",
+                   f"Document/FillSerialize/xerces/{policy}", "cpu"),
+             1.10, True, "time <= 1.10 x raw Xerces")
+    goal("payload_64MiB_time",
+         ratio("Payload/FillSerialize/moxxml", "Payload/FillSerialize/xerces", "cpu"),
+         1.15, True, "time <= 1.15 x raw Xerces")
+    rss = medians.get("Payload/FillSerialize/moxxml", {}).get("peak_rss")
+    goal("payload_64MiB_peak_rss", rss, 8.0, True, "peak RSS <= 8 x payload")
+    for codec, peer, limit in (("Base64Encode", "OpenSSL", 1.0), ("Base64Decode", "OpenSSL", 1.0),
+                               ("QuotedPrintableEncode", "GMime", 1.5),
+                               ("QuotedPrintableDecode", "GMime", 1.0)):
+        goal(f"{codec}_vs_{peer}",
+             ratio(f"BM_{codec}_Moxxml", f"BM_{codec}_{peer}", "mbps"),
+             limit, False, f"MB/s >= {limit} x {peer}")
+    goal("mime_parse_50MiB_vs_GMime",
+         ratio("Mime/mixed50M/moxxml", "Mime/mixed50M/gmime", "mbps"), 1.5, False,
+         "MB/s >= 1.5 x GMime")
+    one_byte = [medians[n]["mbps"] for n in ("Mime/mixed50M/moxxml_1byte", "Mime/mdn5M/moxxml_1byte")
+                if n in medians]
+    goal("mime_parse_1byte_MBps", min(one_byte) if one_byte else None, 5.0, False,
+         ">= 5 MB/s, slower of the two inputs")
+
+    print("\n".join(lines))
+    print()
+    print("| benchmark | runs | CPU median | wall median | MB/s | peak RSS / payload |")
+    print("|---|---:|---:|---:|---:|---:|")
+    for name, m in medians.items():
+        mbps = f"{m['mbps']:.0f}" if "mbps" in m else ""
+        rss = f"{m['peak_rss']:.2f}" if "peak_rss" in m else ""
+        print(f"| {name} | {m['runs']} | {m['cpu'] * 1e3:.3f} ms | {m['real'] * 1e3:.3f} ms "
+              f"| {mbps} | {rss} |")
+    print()
+    print("Informative: fill alone "
+          f"{medians.get('Document/Fill/moxxml', {}).get('cpu', 0) * 1e6:.1f} us; "
+          "pugixml fill+serialize / raw Xerces (held) "
+          + (f"{ratio('Document/FillSerialize/pugixml', 'Document/FillSerialize/xerces/held', 'cpu'):.3f}"
+             if "Document/FillSerialize/pugixml" in medians else "skipped")
+          + "; MDN 5 MiB moxxml / GMime MB/s "
+          + (f"{ratio('Mime/mdn5M/moxxml', 'Mime/mdn5M/gmime', 'mbps'):.2f}"
+             if "Mime/mdn5M/gmime" in medians else "skipped"))
+
+
+if __name__ == "__main__":
+    main()
