@@ -71,8 +71,8 @@ struct FuzzChunks {
     for (; count > 0 && size > 0; --count, ++data, --size) sizes.push_back(data[0] + 1u);
   }
   // Calls feed(const char*, size_t) for consecutive pieces of text.
-  template <typename Feed>
-  void Feed(const char* text, size_t length, Feed&& feed) const {
+  template <typename Sink>
+  void Feed(const char* text, size_t length, Sink&& feed) const {
     if (sizes.empty()) {
       feed(text, length);
       return;
