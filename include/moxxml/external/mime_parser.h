@@ -44,7 +44,8 @@ enum MIMEMessageParserResult {
 //   being read is dropped and the remaining bytes are the entity's body.
 // - Header fields 1000 per entity: further fields are passed on but not recorded.
 // - Parameters 100 per header field: further parameters are dropped.
-// - RFC 2231 sections: section numbers above 999 are ignored.
+// - RFC 2231 sections: section numbers above 999, and sections past 400 per field, are
+//   ignored.
 // - Boundaries longer than 998 bytes are not recognised (the multipart is a leaf), and a
 //   line starting with "--" is held back at most 4096 bytes: a longer line is never a
 //   delimiter.

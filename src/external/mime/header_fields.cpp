@@ -231,8 +231,13 @@ bool AddParameters(mime_header_context* header, const std::string& text, std::si
       start = end + 1;
       continue;
     }
-    const std::size_t equals = text.find('=', start);
-    if (equals != std::string::npos && equals < end) {
+    // Searched within the segment only: a search to the end of the text for every
+    // segment without '=' would make a value full of semicolons quadratic.
+    const std::size_t equals =
+        static_cast<std::size_t>(std::find(text.begin() + static_cast<std::ptrdiff_t>(start),
+                                           text.begin() + static_cast<std::ptrdiff_t>(end), '=') -
+                                 text.begin());
+    if (equals < end) {
       const std::string name = Trimmed(text, start, equals);
       const std::string value = Unquoted(Trimmed(text, equals + 1, end));
       Section section;

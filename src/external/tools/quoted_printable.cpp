@@ -27,9 +27,9 @@ constexpr EncodeClasses MakeEncodeClasses() {
     // RFC 2045 6.7 (2): 33 to 60 and 62 to 126 stand for themselves.
     table.of[c] = (c >= 33 && c <= 126 && c != '=') ? kLiteral : kEncoded;
   }
-  table.of[' '] = kBlank;
-  table.of['\t'] = kBlank;
-  table.of['\r'] = kCarriageReturn;
+  table.of[static_cast<unsigned char>(' ')] = kBlank;
+  table.of[static_cast<unsigned char>('\t')] = kBlank;
+  table.of[static_cast<unsigned char>('\r')] = kCarriageReturn;
   return table;
 }
 
@@ -64,11 +64,11 @@ constexpr DecodeTables MakeDecodeTables() {
     table.of[c] = kPlain;
     table.hex[c] = -1;
   }
-  table.of['='] = kEquals;
-  table.of[' '] = kSpace;
-  table.of['\t'] = kSpace;
-  table.of['\r'] = kCR;
-  table.of['\n'] = kLF;
+  table.of[static_cast<unsigned char>('=')] = kEquals;
+  table.of[static_cast<unsigned char>(' ')] = kSpace;
+  table.of[static_cast<unsigned char>('\t')] = kSpace;
+  table.of[static_cast<unsigned char>('\r')] = kCR;
+  table.of[static_cast<unsigned char>('\n')] = kLF;
   for (int d = 0; d < 10; ++d) table.hex['0' + d] = static_cast<signed char>(d);
   for (int d = 0; d < 6; ++d) {
     // Lower-case hex is not what RFC 2045 writes, but mail in the wild has it.
