@@ -17,7 +17,7 @@ using moxxml_mime::LineKind;
 namespace {
 
 // Index = value id. Content types first, then transfer encodings, dispositions, versions.
-const char* const kValueNames[] = {
+constexpr const char* kValueNames[] = {
     nullptr,
     "text/plain",
     "text/html",
