@@ -1,7 +1,9 @@
 // MIMEMessageParser against Python's email package: the trees of every corpus message must
 // agree (see email_tree.py for the deliberate differences and their reasons).
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <dirent.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "external/mime/mime_test_util.h"
@@ -13,12 +15,8 @@ using moxxml_test::ReadFile;
 
 std::vector<std::string> CorpusFiles() {
   std::vector<std::string> names;
-  if (DIR* dir = opendir(MOXXML_TEST_DATA "/messages")) {
-    while (dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".eml") == 0) names.push_back(name);
-    }
-    closedir(dir);
+  for (const auto& entry : std::filesystem::directory_iterator(MOXXML_TEST_DATA "/messages")) {
+    if (entry.path().extension() == ".eml") names.push_back(entry.path().filename());
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -55,9 +53,8 @@ TEST_P(CorpusTest, TreeAgreesWithPythonEmailAtEveryFeedSize) {
 INSTANTIATE_TEST_SUITE_P(Messages, CorpusTest, ::testing::ValuesIn(CorpusFiles()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name = info.param.substr(0, info.param.size() - 4);
-                           for (char& c : name) {
+                           for (char& c : name)
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
                            return name;
                          });
 

@@ -95,25 +95,6 @@ TEST(MIMEMessageParser, StructuresAndByteAttribution) {
   }
 }
 
-TEST(MIMEMessageParser, NestingBeyondTheDepthLimitBecomesAnOpaqueLeaf) {
-  std::string multiparts, messages;
-  for (int i = 0; i < 100; ++i) {
-    const std::string b = "b" + std::to_string(i);
-    multiparts += "Content-Type: multipart/mixed; boundary=" + b + "\n\n--" + b + "\n";
-    messages += "Content-Type: message/rfc822\n\n";
-  }
-  for (const std::string& message : {multiparts + "\ninnermost\n", messages}) {
-    for (long feed : Feeds()) {
-      SCOPED_TRACE(moxxml_test::FeedName(feed));
-      AttributionTarget target;
-      moxxml_test::Parse(target, message, feed);
-      EXPECT_NE(target.shape.find("|63 "), std::string::npos);
-      EXPECT_EQ(target.shape.find("|64 "), std::string::npos);
-      EXPECT_EQ(target.Bytes().size(), message.size() + 63);  // 63 separators
-    }
-  }
-}
-
 TEST(MIMEMessageParser, HeaderSizeLimitEndsTheHeaderBlock) {
   const std::string message = "A: " + std::string(300 * 1024, 'x') + "\nB: 1\n\nbody";
   for (long feed : {0L, 4096L}) {

@@ -1,5 +1,5 @@
-// ReadFile, Feeds, Parse, DumpTree, RecordingTarget, ParseToDump: shared helpers of the MIME
-// suites: parse a message at a given chunking and print its tree in the format of
+// ReadFile, Flatten, Feeds, Parse, DumpTree, RecordingTarget, ParseToDump: shared helpers of
+// the MIME suites: parse a message at a given chunking and print its tree in the format of
 // email_tree.py.
 #pragma once
 
@@ -25,6 +25,20 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline std::string Str(const char* text) { return text ? text : ""; }
+
+// "name=value" per header (the value up to its recorded length, so NULs show), parameters in
+// brackets, each header ended by ";".
+inline std::string Flatten(const mime_header_context* head) {
+  std::string out;
+  for (const mime_header_context* h = head->next; h; h = h->next) {
+    out += Str(h->name) + "=" + std::string(h->value ? h->value : "", h->valueLength);
+    for (const mime_header_context* p = h->parms; p; p = p->next) {
+      out += "[" + Str(p->name) + "=" + Str(p->value) + "]";
+    }
+    out += ";";
+  }
+  return out;
+}
 
 // Every MIME test runs at each of these: FeedSizes(), then (negative) seeds of random pieces.
 inline std::vector<long> Feeds() {
