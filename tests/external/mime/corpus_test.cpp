@@ -10,9 +10,6 @@
 
 namespace {
 
-using moxxml_test::ParseToDump;
-using moxxml_test::ReadFile;
-
 std::vector<std::string> CorpusFiles() {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(MOXXML_TEST_DATA "/messages")) {
@@ -23,14 +20,10 @@ std::vector<std::string> CorpusFiles() {
 }
 
 std::string PythonDump(const std::string& path) {
-  const std::string command = "python3 '" MOXXML_EMAIL_TREE_SCRIPT "' '" + path + "'";
   std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << command;
-  }
+  FILE* pipe = popen(("python3 '" MOXXML_EMAIL_TREE_SCRIPT "' '" + path + "'").c_str(), "r");
+  for (int c; pipe && (c = fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+  EXPECT_TRUE(pipe && pclose(pipe) == 0) << path;
   return out;
 }
 
@@ -38,14 +31,14 @@ class CorpusTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CorpusTest, TreeAgreesWithPythonEmailAtEveryFeedSize) {
   const std::string path = MOXXML_TEST_DATA "/messages/" + GetParam();
-  const std::string message = ReadFile(path);
+  const std::string message = moxxml_test::ReadFile(path);
   ASSERT_FALSE(message.empty());
   const std::string reference = PythonDump(path);
   ASSERT_FALSE(reference.empty());
   for (long feed : moxxml_test::Feeds()) {
     SCOPED_TRACE(moxxml_test::FeedName(feed));
     std::string bytes;
-    EXPECT_EQ(ParseToDump(message, feed, &bytes), reference);
+    EXPECT_EQ(moxxml_test::ParseToDump(message, feed, &bytes), reference);
     EXPECT_EQ(bytes, message);
   }
 }
