@@ -1,6 +1,5 @@
-// Hostile MDNs and the deepest tree: an MDN split at every byte captures the same, and the
-// deepest tree the parser allows goes through capture, the builder, Serialize and
-// destruction on a thread with a 256 KiB stack.
+// FullPath, RunFullPath: the deepest tree the parser allows, and 100k levels, go through MDN
+// capture, the builder, Serialize and destruction on a thread with a 256 KiB stack.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <string>
@@ -9,45 +8,6 @@
 #include "support/parsed_xml.h"
 
 namespace {
-
-using moxxml_test::DumpTree;
-using moxxml_test::Str;
-
-// Tree dump and MDN fields after feeding the message in the given pieces.
-template <typename Feed>
-std::string Capture(Feed&& feed) {
-  LoggerInterface logger;
-  MDNAndPayloadMIMEOutputTarget target(logger);
-  MIMEMessageParser parser(target);
-  feed(parser);
-  EXPECT_EQ(parser.Final(), 0);
-  std::string out = DumpTree(target.GetRootNode());
-  EXPECT_NE(target.GetMDNPayload().GetMIMEHEADERCTX(), nullptr);
-  for (mime_header_context* h = target.GetMDNPayload().GetMIMEHEADERCTX()->next; h; h = h->next) {
-    out += "mdn " + Str(h->name) + ": " + Str(h->value) + "\n";
-  }
-  return out;
-}
-
-TEST(HostileMdn, EverySplitPointCapturesTheSame) {
-  const std::string message =
-      "Content-Type: multipart/report; report-type=disposition-notification; boundary=b\r\n\r\n"
-      "--b\r\n\r\nhuman\r\n--b\r\nContent-Type: message/disposition-notification\r\n\r\n"
-      "Reporting-UA: gw\r\nDisposition: automatic-action/MDN-sent-automatically; processed\r\n"
-      "--b--\r\n";
-  const int size = static_cast<int>(message.size());
-  const std::string whole = Capture(
-      [&](MIMEMessageParser& parser) { EXPECT_EQ(parser.Update(message.data(), size), 0); });
-  ASSERT_NE(whole.find("mdn Disposition: "), std::string::npos);
-  for (int split = 0; split <= size; ++split) {
-    SCOPED_TRACE("split at " + std::to_string(split));
-    EXPECT_EQ(Capture([&](MIMEMessageParser& parser) {
-                EXPECT_EQ(parser.Update(message.data(), split), 0);
-                EXPECT_EQ(parser.Update(message.data() + split, size - split), 0);
-              }),
-              whole);
-  }
-}
 
 // `levels` nested multiparts, each with a few headers and parameters, around a
 // notification.

@@ -1,38 +1,29 @@
 // MIMEMessageParser against Python's email package: the trees of every corpus message must
 // agree (see email_tree.py for the deliberate differences and their reasons).
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <dirent.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "external/mime/mime_test_util.h"
 
 namespace {
 
-using moxxml_test::ParseToDump;
-using moxxml_test::ReadFile;
-
 std::vector<std::string> CorpusFiles() {
   std::vector<std::string> names;
-  if (DIR* dir = opendir(MOXXML_TEST_DATA "/messages")) {
-    while (dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".eml") == 0) names.push_back(name);
-    }
-    closedir(dir);
+  for (const auto& entry : std::filesystem::directory_iterator(MOXXML_TEST_DATA "/messages")) {
+    if (entry.path().extension() == ".eml") names.push_back(entry.path().filename());
   }
   std::sort(names.begin(), names.end());
   return names;
 }
 
 std::string PythonDump(const std::string& path) {
-  const std::string command = "python3 '" MOXXML_EMAIL_TREE_SCRIPT "' '" + path + "'";
   std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << command;
-  }
+  FILE* pipe = popen(("python3 '" MOXXML_EMAIL_TREE_SCRIPT "' '" + path + "'").c_str(), "r");
+  for (int c; pipe && (c = fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+  EXPECT_TRUE(pipe && pclose(pipe) == 0) << path;
   return out;
 }
 
@@ -40,14 +31,14 @@ class CorpusTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CorpusTest, TreeAgreesWithPythonEmailAtEveryFeedSize) {
   const std::string path = MOXXML_TEST_DATA "/messages/" + GetParam();
-  const std::string message = ReadFile(path);
+  const std::string message = moxxml_test::ReadFile(path);
   ASSERT_FALSE(message.empty());
   const std::string reference = PythonDump(path);
   ASSERT_FALSE(reference.empty());
   for (long feed : moxxml_test::Feeds()) {
     SCOPED_TRACE(moxxml_test::FeedName(feed));
     std::string bytes;
-    EXPECT_EQ(ParseToDump(message, feed, &bytes), reference);
+    EXPECT_EQ(moxxml_test::ParseToDump(message, feed, &bytes), reference);
     EXPECT_EQ(bytes, message);
   }
 }
@@ -55,9 +46,8 @@ TEST_P(CorpusTest, TreeAgreesWithPythonEmailAtEveryFeedSize) {
 INSTANTIATE_TEST_SUITE_P(Messages, CorpusTest, ::testing::ValuesIn(CorpusFiles()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name = info.param.substr(0, info.param.size() - 4);
-                           for (char& c : name) {
+                           for (char& c : name)
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
                            return name;
                          });
 

@@ -1,5 +1,5 @@
-// ReadFile, Feeds, Parse, DumpTree, RecordingTarget, ParseToDump: shared helpers of the MIME
-// suites: parse a message at a given chunking and print its tree in the format of
+// ReadFile, Flatten, Feeds, Parse, DumpTree, RecordingTarget, ParseToDump: shared helpers of
+// the MIME suites: parse a message at a given chunking and print its tree in the format of
 // email_tree.py.
 #pragma once
 
@@ -26,6 +26,20 @@ inline std::string ReadFile(const std::string& path) {
 
 inline std::string Str(const char* text) { return text ? text : ""; }
 
+// "name=value" per header (the value up to its recorded length, so NULs show), parameters in
+// brackets, each header ended by ";".
+inline std::string Flatten(const mime_header_context* head) {
+  std::string out;
+  for (const mime_header_context* h = head->next; h; h = h->next) {
+    out += Str(h->name) + "=" + std::string(h->value ? h->value : "", h->valueLength);
+    for (const mime_header_context* p = h->parms; p; p = p->next) {
+      out += "[" + Str(p->name) + "=" + Str(p->value) + "]";
+    }
+    out += ";";
+  }
+  return out;
+}
+
 // Every MIME test runs at each of these: FeedSizes(), then (negative) seeds of random pieces.
 inline std::vector<long> Feeds() {
   std::vector<long> feeds(FeedSizes().begin(), FeedSizes().end());
@@ -43,20 +57,19 @@ inline void Parse(MIMEOutputTarget& target, const std::string& message, long fee
   auto update = [&](const char* data, size_t length) {
     EXPECT_EQ(parser.Update(data, static_cast<int>(length)), 0);
   };
-  if (feed < 0) {
+  if (feed < 0)
     FeedRandomChunks(message, static_cast<unsigned>(-feed), 31, update);
-  } else {
+  else
     FeedInPieces(message, static_cast<size_t>(feed), update);
-  }
   EXPECT_EQ(parser.Final(), 0);
 }
 
 // One line per entity, header and parameter (name lower-cased), depth first. Walking a child
 // must leave the parent's cursor alone.
-inline void DumpTree(MimeTreeNode* node, int depth, std::string& out) {
-  if (node == nullptr) return;
+inline std::string DumpTree(MimeTreeNode* node, int depth = 0) {
+  if (node == nullptr) return "";
   const MIMEEntityDescription* description = node->GetMIMEEntityDescription();
-  out += "entity " + std::to_string(depth) + " " + description->GetContentType() + "\n";
+  std::string out = "entity " + std::to_string(depth) + " " + description->GetContentType() + "\n";
   for (mime_header_context* h = description->GetMIMEHEADERCTX()->next; h; h = h->next) {
     out += "header " + Str(h->name) + ": " + Str(h->value) + "\n";
     for (mime_header_context* p = h->parms; p; p = p->next) {
@@ -66,13 +79,8 @@ inline void DumpTree(MimeTreeNode* node, int depth, std::string& out) {
     }
   }
   for (MimeTreeNode* c = node->GetFirstChildNode(); c; c = node->GetNextChildNode()) {
-    DumpTree(c, depth + 1, out);
+    out += DumpTree(c, depth + 1);
   }
-}
-
-inline std::string DumpTree(MimeTreeNode* root) {
-  std::string out;
-  DumpTree(root, 0, out);
   return out;
 }
 

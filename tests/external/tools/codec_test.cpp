@@ -41,11 +41,10 @@ std::string Coded(Codec codec, const std::string& input, size_t feedSize = 0, un
   auto update = [&](const char* data, size_t length) {
     EXPECT_EQ(container.Update(data, static_cast<int>(length)), MOXSTREAM_OK);
   };
-  if (seed != 0) {
+  if (seed != 0)
     moxxml_test::FeedRandomChunks(input, seed, feedSize, update);
-  } else {
+  else
     moxxml_test::FeedInPieces(input, feedSize, update);
-  }
   EXPECT_EQ(container.Final(), MOXSTREAM_OK);
   return output;
 }
@@ -63,60 +62,36 @@ TEST(Codecs, GiveTheirOutputAtEveryFeedSizeAndEncodingsDecodeBack) {
     std::string in;
     std::string out;
   } kRows[] = {
+      // clang-format off
       // RFC 4648 10; RFC 2045 6.8: lines of at most 76 characters (57 bytes), each, the last
       // too, ended by CRLF.
-      {kB64, "", ""},
-      {kB64, "f", "Zg==\r\n"},
-      {kB64, "fo", "Zm8=\r\n"},
-      {kB64, "foo", "Zm9v\r\n"},
-      {kB64, "foob", "Zm9vYg==\r\n"},
-      {kB64, "fooba", "Zm9vYmE=\r\n"},
-      {kB64, "foobar", "Zm9vYmFy\r\n"},
-      {kB64, std::string(3, '\0'), "AAAA\r\n"},
-      {kB64, std::string(1, '\0'), "AA==\r\n"},
-      {kB64, "\xff\xff\xff", "////\r\n"},
-      {kB64, "\xfb\xff", "+/8=\r\n"},
-      {kB64, std::string(56, 'a'), Rep("YWFh", 18) + "YWE=\r\n"},
-      {kB64, std::string(57, 'a'), line},
-      {kB64, std::string(58, 'a'), line + "YQ==\r\n"},
+      {kB64, "", ""}, {kB64, "f", "Zg==\r\n"}, {kB64, "fo", "Zm8=\r\n"}, {kB64, "foo", "Zm9v\r\n"},
+      {kB64, "foob", "Zm9vYg==\r\n"}, {kB64, "fooba", "Zm9vYmE=\r\n"},
+      {kB64, "foobar", "Zm9vYmFy\r\n"}, {kB64, std::string(3, '\0'), "AAAA\r\n"},
+      {kB64, std::string(1, '\0'), "AA==\r\n"}, {kB64, "\xff\xff\xff", "////\r\n"},
+      {kB64, "\xfb\xff", "+/8=\r\n"}, {kB64, std::string(56, 'a'), Rep("YWFh", 18) + "YWE=\r\n"},
+      {kB64, std::string(57, 'a'), line}, {kB64, std::string(58, 'a'), line + "YQ==\r\n"},
       {kB64, std::string(117, 'a'), line + line + "YWFh\r\n"},
       // Decoding skips line breaks, blanks, characters outside the alphabet, 8-bit and NUL.
-      {kUnB64, "Zm9v\r\nYm\nFy\r\n", "foobar"},
-      {kUnB64, " Zm 9v\tYm\t\tFy ", "foobar"},
-      {kUnB64, "Zm9v!!Ym*F-y~_", "foobar"},
-      {kUnB64, std::string("\xff\x80Zm\x01\09v", 8), "foo"},
+      {kUnB64, "Zm9v\r\nYm\nFy\r\n", "foobar"}, {kUnB64, " Zm 9v\tYm\t\tFy ", "foobar"},
+      {kUnB64, "Zm9v!!Ym*F-y~_", "foobar"}, {kUnB64, std::string("\xff\x80Zm\x01\09v", 8), "foo"},
       // Missing padding is no error; a lone sextet at the end is dropped.
-      {kUnB64, "Zm9vYg", "foob"},
-      {kUnB64, "Zm9vYmE", "fooba"},
-      {kUnB64, "Zm9vY", "foo"},
+      {kUnB64, "Zm9vYg", "foob"}, {kUnB64, "Zm9vYmE", "fooba"}, {kUnB64, "Zm9vY", "foo"},
       // Padding ends a group, so concatenated encodings decode; after one sextet it drops it.
-      {kUnB64, "Zg==Zm8=Zm9v", "ffofoo"},
-      {kUnB64, "Zg=Zg", "ff"},
-      {kUnB64, "====", ""},
-      {kUnB64, "Zm9v====", "foo"},
-      {kUnB64, "Z=Zm9v", "foo"},
-      {kUnB64, "\r\n !*\r\n", ""},
+      {kUnB64, "Zg==Zm8=Zm9v", "ffofoo"}, {kUnB64, "Zg=Zg", "ff"}, {kUnB64, "====", ""},
+      {kUnB64, "Zm9v====", "foo"}, {kUnB64, "Z=Zm9v", "foo"}, {kUnB64, "\r\n !*\r\n", ""},
       // Junk and padding inside full-length lines.
       {kUnB64, Rep("YWFh", 9) + "!" + Rep("YWFh", 9) + "YWF\r\nh\r\n", std::string(57, 'a')},
       {kUnB64, Rep("YWFh", 9) + "YQ==" + Rep("YWFh", 9) + "\r\n" + line, std::string(112, 'a')},
       // RFC 2045 6.7 rule 1: "=", 8-bit bytes, NUL and controls in upper-case hex.
-      {kQp, "", ""},
-      {kQp, "a=b", "a=3Db"},
-      {kQp, "caf\xe9\xff", "caf=E9=FF"},
+      {kQp, "", ""}, {kQp, "a=b", "a=3Db"}, {kQp, "caf\xe9\xff", "caf=E9=FF"},
       {kQp, std::string("\0\x1f\x7f", 3), "=00=1F=7F"},
       // Rules 3 and 4: CRLF stays a hard break; only the blank before it, or at the end, is
       // encoded; lone CR and LF are encoded and a blank before them stays.
-      {kQp, "one\r\ntwo\r\n", "one\r\ntwo\r\n"},
-      {kQp, "sp \r\ntab\t\r\n", "sp=20\r\ntab=09\r\n"},
-      {kQp, "a  \r\n", "a =20\r\n"},
-      {kQp, "end ", "end=20"},
-      {kQp, "a \tb", "a \tb"},
-      {kQp, "a\nb", "a=0Ab"},
-      {kQp, "a\rb", "a=0Db"},
-      {kQp, "a \rb", "a =0Db"},
-      {kQp, "a \r", "a =0D"},
-      {kQp, "a \nb", "a =0Ab"},
-      {kQp, "a\r\r\n", "a=0D\r\n"},
+      {kQp, "one\r\ntwo\r\n", "one\r\ntwo\r\n"}, {kQp, "sp \r\ntab\t\r\n", "sp=20\r\ntab=09\r\n"},
+      {kQp, "a  \r\n", "a =20\r\n"}, {kQp, "end ", "end=20"}, {kQp, "a \tb", "a \tb"},
+      {kQp, "a\nb", "a=0Ab"}, {kQp, "a\rb", "a=0Db"}, {kQp, "a \rb", "a =0Db"},
+      {kQp, "a \r", "a =0D"}, {kQp, "a \nb", "a =0Ab"}, {kQp, "a\r\r\n", "a=0D\r\n"},
       // Rule 5: 75 characters and a soft break; an encoded byte is never split; a hard break
       // resets the column.
       {kQp, std::string(75, 'a'), std::string(75, 'a')},
@@ -125,40 +100,29 @@ TEST(Codecs, GiveTheirOutputAtEveryFeedSizeAndEncodingsDecodeBack) {
       {kQp, Rep("=", 30), Rep("=3D", 25) + "=\r\n" + Rep("=3D", 5)},
       {kQp, Rep("a", 70) + "\r\n" + Rep("b", 70), Rep("a", 70) + "\r\n" + Rep("b", 70)},
       // Decoding: lower-case hex; soft breaks with CRLF or LF, trailing blanks, or at the end.
-      {kUnQp, "caf=e9=3d=Ff", "caf\xe9=\xff"},
-      {kUnQp, "soft=\r\nbreak", "softbreak"},
-      {kUnQp, "soft=\nbreak", "softbreak"},
-      {kUnQp, "soft= \t \r\nbreak", "softbreak"},
-      {kUnQp, "soft=  \nbreak", "softbreak"},
-      {kUnQp, "end=", "end"},
-      {kUnQp, "end=  ", "end"},
-      {kUnQp, "end=\r", "end"},
-      {kUnQp, "=\r\n=\n=\r\n", ""},
+      {kUnQp, "caf=e9=3d=Ff", "caf\xe9=\xff"}, {kUnQp, "soft=\r\nbreak", "softbreak"},
+      {kUnQp, "soft=\nbreak", "softbreak"}, {kUnQp, "soft= \t \r\nbreak", "softbreak"},
+      {kUnQp, "soft=  \nbreak", "softbreak"}, {kUnQp, "end=", "end"}, {kUnQp, "end=  ", "end"},
+      {kUnQp, "end=\r", "end"}, {kUnQp, "=\r\n=\n=\r\n", ""},
       // A malformed "=" sequence passes through.
-      {kUnQp, "end=A", "end=A"},
-      {kUnQp, "=ZZ", "=ZZ"},
-      {kUnQp, "=Ag", "=Ag"},
-      {kUnQp, "=A=3D", "=A="},
-      {kUnQp, "==41", "=A"},
-      {kUnQp, "a= b", "a= b"},
+      {kUnQp, "end=A", "end=A"}, {kUnQp, "=ZZ", "=ZZ"}, {kUnQp, "=Ag", "=Ag"},
+      {kUnQp, "=A=3D", "=A="}, {kUnQp, "==41", "=A"}, {kUnQp, "a= b", "a= b"},
       {kUnQp, "a=\rb", "a=\rb"},
       // Blanks before a line end or at the end are dropped, but not before a lone CR.
-      {kUnQp, "line \t \r\nnext", "line\r\nnext"},
-      {kUnQp, "one\ntwo \n", "one\ntwo\n"},
-      {kUnQp, "end  ", "end"},
-      {kUnQp, "a  \rb", "a  \rb"},
-      {kUnQp, "a \r", "a \r"},
+      {kUnQp, "line \t \r\nnext", "line\r\nnext"}, {kUnQp, "one\ntwo \n", "one\ntwo\n"},
+      {kUnQp, "end  ", "end"}, {kUnQp, "a  \rb", "a  \rb"}, {kUnQp, "a \r", "a \r"},
       {kUnQp, std::string("\xe9\0\x80", 3), std::string("\xe9\0\x80", 3)},
       // Of a run of blanks longer than the hold, only the held tail is dropped.
-      {kUnQp, blanks + "x", blanks + "x"},
-      {kUnQp, blanks + "\r\n", std::string(76, ' ') + "\r\n"},
+      {kUnQp, blanks + "x", blanks + "x"}, {kUnQp, blanks + "\r\n", std::string(76, ' ') + "\r\n"},
       {kUnQp, "=" + blanks + "x", "=" + blanks + "x"},
+      // clang-format on
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(::testing::PrintToString(row.in));
     for (size_t feedSize : FeedSizes()) {
       SCOPED_TRACE(FeedSizeName(feedSize));
       EXPECT_EQ(Coded(row.codec, row.in, feedSize), row.out);
+      // Encodings decode back.
       if (row.codec == kB64 || row.codec == kQp) {
         EXPECT_EQ(Coded(Codec(row.codec + 1), row.out, feedSize), row.in);
       }
