@@ -210,13 +210,16 @@ XmlNode ParseTree(const std::string& xml) {
   return tree;
 }
 
-std::string BuilderXml(size_t payloadSize) {
-  RepresentativeDocument document(payloadSize);
+std::string RepresentativeDocument::FillAndSerialize() {
   MoxMsgBuilder builder;
-  document.Fill(builder);
+  Fill(builder);
   std::string xml, diagnostics;
   builder.Serialize(xml, diagnostics, false);
   return xml;
+}
+
+std::string BuilderXml(size_t payloadSize) {
+  return RepresentativeDocument(payloadSize).FillAndSerialize();
 }
 
 XmlNode* FindPayload(XmlNode& node) {

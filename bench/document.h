@@ -24,6 +24,8 @@ class RepresentativeDocument {
   ~RepresentativeDocument();
 
   void Fill(MoxMsgBuilder& builder);
+  // A new builder, filled and serialised without indentation: the measured unit of work.
+  std::string FillAndSerialize();
   const std::string& Payload() const { return payload; }
 
  private:

@@ -71,10 +71,7 @@ void FillSerializeMoxxml(benchmark::State& state, Platform policy) {
   bench::RepresentativeDocument document(kPayloadSize);
   HostPlatform platform(policy);
   for (auto _ : state) {
-    MoxMsgBuilder builder;
-    document.Fill(builder);
-    std::string xml, diagnostics;
-    builder.Serialize(xml, diagnostics, false);
+    const std::string xml = document.FillAndSerialize();
     benchmark::DoNotOptimize(xml.data());
   }
 }
