@@ -15,3 +15,4 @@
 #include <moxxml/xml/codes.h>
 #include <moxxml/xml/element.h>
 #include <moxxml/xml/object.h>
+#include <moxxml/xml/platform.h>

@@ -2,36 +2,21 @@
 #pragma once
 
 #include <memory>
-#include <string>
-
-#include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/XMLException.hpp>
-
-#include <moxxml/external/exception.h>
-#include <moxxml/xml/codes.h>
 
 namespace moxxml_internal {
 
-// Initialises the XML platform and terminates it when it goes out of scope. Declared first
-// in a call, so that termination runs last, after every Xerces object is released.
+// Initialise and terminate the process-wide XML platform under the library's one lock, so
+// that calls on several threads share one initialisation and only the last termination
+// tears it down. Initialisation failures throw MoxException naming where.
+void InitializePlatform(const char* where);
+void TerminatePlatform();
+
+// Holds the platform for one call. Declared first in a call, so that termination runs last,
+// after every Xerces object is released.
 class PlatformGuard {
  public:
-  explicit PlatformGuard(const char* where) {
-    try {
-      XERCES_CPP_NAMESPACE::XMLPlatformUtils::Initialize();
-    } catch (const XERCES_CPP_NAMESPACE::XMLException& e) {
-      // No transcoder may be up to convert the message; Terminate balances the count that
-      // Initialize took before it failed.
-      XERCES_CPP_NAMESPACE::XMLPlatformUtils::Terminate();
-      throw MoxException(static_cast<int>(e.getCode()), where,
-                         "The XML platform could not be initialised.");
-    } catch (...) {
-      XERCES_CPP_NAMESPACE::XMLPlatformUtils::Terminate();
-      throw MoxException(MoxXML::MOXXMLERR_UNKNOWN_EXCEPTION, where,
-                         MoxXML::moxxmlErrMsgTable[MoxXML::MOXXMLERR_UNKNOWN_EXCEPTION].msg);
-    }
-  }
-  ~PlatformGuard() { XERCES_CPP_NAMESPACE::XMLPlatformUtils::Terminate(); }
+  explicit PlatformGuard(const char* where) { InitializePlatform(where); }
+  ~PlatformGuard() { TerminatePlatform(); }
   PlatformGuard(const PlatformGuard&) = delete;
   PlatformGuard& operator=(const PlatformGuard&) = delete;
 };

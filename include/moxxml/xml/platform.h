@@ -1,0 +1,21 @@
+// MoxXMLPlatformGuard: lets a host hold the XML platform for as long as it likes.
+#pragma once
+
+#include <moxxml/export.h>
+
+namespace MoxXML {
+
+// Construction initialises the process-wide XML platform, destruction terminates it, both
+// under the same lock as every Serialize call. While one guard is alive, Serialize shares its
+// initialisation instead of starting and stopping the platform itself. Any number of guards
+// may exist at once, on any threads; the platform goes down with the last guard or Serialize
+// call. Construction throws MoxException when the platform cannot be initialised.
+class MOXXML_EXPORT MoxXMLPlatformGuard {
+ public:
+  MoxXMLPlatformGuard();
+  ~MoxXMLPlatformGuard();
+  MoxXMLPlatformGuard(const MoxXMLPlatformGuard&) = delete;
+  MoxXMLPlatformGuard& operator=(const MoxXMLPlatformGuard&) = delete;
+};
+
+}  // namespace MoxXML
