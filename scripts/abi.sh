@@ -18,6 +18,7 @@ scripts/install-deps.sh abigail-tools
 
 build=build/abi
 baseline=tests/abi/libmoxxml.abi
+export DEB_BUILD_MAINT_OPTIONS=hardening=+bindnow  # as debian/rules sets it
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMOXXML_BUILD_TESTS=OFF \
   -DMOXXML_BUILD_MANPAGE=OFF \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
