@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building and testing moxxml need, if any is missing.
+# Installs what is missing on Debian 12: the build dependencies that debian/control lists, with
+# the ones of the test suite (what `apt-get build-dep ./` installs), then the packages named as
+# arguments.
 set -euo pipefail
-packages=(cmake make g++ pkg-config libxerces-c-dev libgtest-dev libxml2-dev libxml2-utils
-          python3 "$@")
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+cd "$(dirname "$0")/.."
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+updated=""
+apt_get() {
+  if [ -z "$updated" ]; then
+    $sudo apt-get update -qq
+    updated=1
+  fi
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -y -qq --no-install-recommends "$@"
+}
+
+if ! command -v dpkg-checkbuilddeps >/dev/null || ! dpkg-checkbuilddeps >/dev/null 2>&1; then
+  apt_get build-dep ./
+fi
+missing=()
+for p in "$@"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] || apt_get install "${missing[@]}"

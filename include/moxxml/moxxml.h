@@ -1,4 +1,5 @@
-// Umbrella header: every exported class, both tables, the codes, the tools and MIME layers.
+// Umbrella header: every exported class, both tables, the codes, the tools and MIME layers, and
+// the version.
 #pragma once
 
 #include <moxxml/builder/builder.h>
@@ -11,6 +12,7 @@
 #include <moxxml/msg/mime_headers.h>
 #include <moxxml/msg/payload.h>
 #include <moxxml/msg/root_element.h>
+#include <moxxml/version.h>
 #include <moxxml/xml/attr.h>
 #include <moxxml/xml/codes.h>
 #include <moxxml/xml/element.h>

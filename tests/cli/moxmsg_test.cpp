@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include <moxxml/version.h>
+
 #include "support/parsed_xml.h"
 #include "support/schema.h"
 
@@ -127,6 +129,13 @@ TEST(Moxmsg, HelpDocumentsEveryOption) {
                              "--origin", "--protocol-headers", "--security", "--as1-from",
                              "--data-location", "--payload", "--encoding"})
     EXPECT_NE(out.find(option), std::string::npos) << option;
+}
+
+// --version names the loaded library, in the form help2man reads for the manual page.
+TEST(Moxmsg, VersionNamesTheLoadedLibrary) {
+  EXPECT_EQ(Moxmsg("--version"),
+            (Outcome{0, std::string("moxmsg (moxxml) ") + MoxXML::GetMoxXMLVersion() + "\n", ""}));
+  EXPECT_NE(std::get<1>(Moxmsg("--help")).find("--version"), std::string::npos);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ const char kUsage[] =
     "  -p, --pretty                 indent the XML\n"
     "  -c, --chunk-size N           feed the MIME parser N bytes per call (default 65536)\n"
     "  -h, --help                   show this help and exit\n"
+    "      --version                show the version and exit\n"
     "\n"
     "Application (applinfo):\n"
     "      --appl-name V            --appl-version V         --appl-instance V\n"
@@ -90,6 +91,7 @@ const option kOptions[] = {
     {"pretty", no_argument, nullptr, 'p'},
     {"chunk-size", required_argument, nullptr, 'c'},
     {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
     {"appl-name", required_argument, nullptr, kApplName},
     {"appl-version", required_argument, nullptr, kApplVersion},
     {"appl-instance", required_argument, nullptr, kApplInstance},
@@ -207,6 +209,9 @@ Settings ParseArguments(int argc, char** argv) {
       }
       case 'h':
         std::fputs(kUsage, stdout);
+        std::exit(0);
+      case 'V':
+        std::printf("moxmsg (moxxml) %s\n", MoxXML::GetMoxXMLVersion());
         std::exit(0);
       case kProtocol:
         settings.protocol = value;

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the Debian packages, checks them with lintian, unpacks them into a temporary root,
+# builds the README's worked example against that root through find_package(moxxml) and through
+# pkg-config, and runs both and the packaged moxmsg on a bundled MDN.
+# The source is copied to build/deb/moxxml first (what git tracks, plus new files it does not
+# ignore), so the build folder and the packages land in build/deb, never in the tree.
+#   MOXXML_PACKAGE_NOCHECK=1  build the packages without their test suite
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh lintian
+
+out=build/deb
+rm -rf "$out"
+mkdir -p "$out/moxxml"
+git ls-files -z --cached --others --exclude-standard |
+  tar --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -xf - -C "$out/moxxml"
+
+echo "== Debian packages"
+options=()
+[ -z "${MOXXML_PACKAGE_NOCHECK:-}" ] || options=(-Pnocheck)
+start=$SECONDS
+if ! (cd "$out/moxxml" && DEB_BUILD_OPTIONS="${MOXXML_PACKAGE_NOCHECK:+nocheck}" \
+  dpkg-buildpackage -us -uc -b -J"$(nproc)" "${options[@]}") >"$out/build.log" 2>&1; then
+  tail -n 60 "$out/build.log"
+  echo "dpkg-buildpackage failed; the whole log is $out/build.log" >&2
+  exit 1
+fi
+grep -E '^(dpkg-gensymbols|dpkg-shlibdeps): warning' "$out/build.log" || true
+echo "built in $((SECONDS - start)) s (log: $out/build.log):"
+debs=()
+for package in libmoxxml0 libmoxxml-dev moxxml-tools; do
+  debs+=("$(ls "$out/${package}"_*.deb)")
+done
+for deb in "${debs[@]}"; do
+  printf '  %-40s %7s bytes, %5s KiB installed\n' "$(basename "$deb")" "$(stat -c %s "$deb")" \
+    "$(dpkg-deb -f "$deb" Installed-Size)"
+done
+
+echo "== lintian"
+lintian --info --fail-on error,warning "$out"/moxxml_*.changes
+echo "lintian: no error, no warning"
+
+echo "== worked example against the unpacked packages"
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+for deb in "${debs[@]}"; do
+  dpkg -x "$deb" "$root/pkg"
+done
+libdir=$(dirname "$(find "$root/pkg" -name 'libmoxxml.so.*' -type f)")
+sample=examples/as2-mdn-rfc3798-1.eml
+schema=$root/pkg/usr/share/moxxml/moxmsg.xsd
+
+cmake -S examples -B "$root/cmake" -DCMAKE_PREFIX_PATH="$root/pkg/usr" >/dev/null
+cmake --build "$root/cmake" >/dev/null
+PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --exists --print-errors moxxml
+# shellcheck disable=SC2046
+c++ -std=c++17 examples/worked_example.cpp -o "$root/pkg-config-example" \
+  $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs moxxml)
+
+for example in "$root/cmake/worked_example" "$root/pkg-config-example"; do
+  loaded=$(LD_LIBRARY_PATH="$libdir" ldd "$example" | awk '/libmoxxml/ {print $3}')
+  case "$loaded" in
+    "$libdir"/*) ;;
+    *) echo "$example loads libmoxxml from '$loaded', not from the packages" >&2; exit 1 ;;
+  esac
+  LD_LIBRARY_PATH="$libdir" "$example" "$sample" | xmllint --noout --schema "$schema" -
+done
+LD_LIBRARY_PATH="$libdir" "$root/pkg/usr/bin/moxmsg" "$sample" | xmllint --noout --schema "$schema" -
+LD_LIBRARY_PATH="$libdir" "$root/pkg/usr/bin/moxmsg" --version
+zcat "$root/pkg/usr/share/man/man1/moxmsg.1.gz" | grep -q -e 'chunk\\-size'
+echo "worked example (find_package and pkg-config) and moxmsg ran on the packaged library"
