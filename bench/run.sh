@@ -38,6 +38,9 @@ for i in $(seq "$repetitions"); do
       >"$results/payload_bench.$side.$i.json"
   done
 done
+# moxmsg end to end, by wall clock; its inputs are made under the build directory on first use.
+python3 "$root/bench/cli_bench.py" "$build/tools/moxmsg/moxmsg" "$root" "$build" "$results" \
+  $((repetitions * 2 + 1))
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 python3 "$root/bench/summary.py" "$results"

@@ -1,47 +1,25 @@
 // moxmsg end to end: the bundled samples, option handling, and failures on standard error.
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
 
 #include <moxxml/version.h>
 
+#include "cli/run_moxmsg.h"
 #include "support/parsed_xml.h"
 #include "support/schema.h"
 
 namespace {
 
+using moxxml_test::Moxmsg;
+using moxxml_test::Outcome;
 using moxxml_test::ParsedNode;
+using moxxml_test::TempPath;
 using Names = std::vector<std::string>;
-
-using Outcome = std::tuple<int, std::string, std::string>;  // exit status, stdout, stderr
-
-// A file of its own under the test's temporary directory (CTest runs cases in parallel).
-std::string TempFile(const std::string& stem) {
-  static int files = 0;
-  return testing::TempDir() + std::to_string(getpid()) + "-" + std::to_string(++files) + stem;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs moxmsg with arguments (already quoted for the shell), capturing both streams.
-Outcome Moxmsg(const std::string& arguments) {
-  const std::string out = TempFile(".out"), err = TempFile(".err");
-  const int status = std::system((MOXMSG " " + arguments + " >" + out + " 2>" + err).c_str());
-  Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
-  std::remove(out.c_str());
-  std::remove(err.c_str());
-  return run;
-}
 
 std::string Sample(const char* name) { return std::string(MOXXML_EXAMPLES) + "/" + name; }
 
@@ -75,7 +53,7 @@ TEST(Moxmsg, EveryBundledSampleGivesAValidDocumentAtEveryChunkSize) {
 }
 
 TEST(Moxmsg, OptionsFillEverySection) {
-  const std::string headers = TempFile("headers.txt"), payload = TempFile("payload.bin");
+  const std::string headers = TempPath("headers.txt"), payload = TempPath("payload.bin");
   std::ofstream(headers) << "AS2-From: a\r\nContent-Type: application/edi-x12; charset=x\r\n";
   std::ofstream(payload, std::ios::binary) << std::string("ISA*00*\0\xff", 10);
   auto [status, out, err] = Moxmsg(
@@ -98,37 +76,102 @@ TEST(Moxmsg, OptionsFillEverySection) {
 }
 
 // A failure writes nothing on standard output and one line on standard error, to which a
-// usage error adds a line that points to --help.
+// usage error adds a line that points to --help. Usage errors read and write no file, so the
+// output directory D never appears.
 TEST(Moxmsg, FailuresGoToStandardError) {
-  const std::string badHeaders = TempFile("bad-headers.txt");
+  const std::string badHeaders = TempPath("bad-headers.txt"), file = TempPath("file.txt");
   std::ofstream(badHeaders) << "this is not a header\r\n";
+  std::ofstream(file) << "not a directory\n";
+  const std::string dir = TempPath("-out"), sample = Sample("as2-mdn-rfc3798-1.eml");
   // Arguments, exit status, start of standard error.
-  const std::tuple<std::string, int, const char*> kRows[] = {
+  const std::tuple<std::string, int, std::string> kRows[] = {
       {"--bogus", 2, "moxmsg: unknown option '--bogus'"},
       {"--chunk-size 0 x", 2, "moxmsg: invalid chunk size '0'"},
+      {"-j 0 -o D x", 2, "moxmsg: invalid job count '0' (1 to 1024)"},
+      {"--jobs many -o D x", 2, "moxmsg: invalid job count 'many'"},
+      {"-j", 2, "moxmsg: option '-j' needs a value"},
       {"--encoding rot13", 2, "moxmsg: unknown encoding 'rot13'"},
-      {"a b", 2, "moxmsg: more than one input file"},
-      {"/nonexistent/message.eml", 1, "moxmsg: cannot read '/nonexistent/message.eml'"},
-      {"--protocol-headers /nonexistent/h", 1, "moxmsg: cannot read '/nonexistent/h'"},
+      {"a b", 2, "moxmsg: several input files need --output-dir"},
+      {"-o D", 2, "moxmsg: --output-dir needs input files"},
+      {"-o D a/x.eml b/x.eml", 2,
+       "moxmsg: 'a/x.eml' and 'b/x.eml' would both be written to 'x.xml'"},
+      {"-o D x.eml x.msg", 2, "moxmsg: 'x.eml' and 'x.msg' would both be written to 'x.xml'"},
+      {"-o D - -", 2, "moxmsg: '-' and '-' would both be written to 'stdin.xml'"},
+      {"-o " + file + " " + sample, 1, "moxmsg: " + file + ": cannot make the output directory: "},
+      {"/nonexistent/message.eml", 1, "moxmsg: /nonexistent/message.eml: cannot read: "},
+      {"-o D --payload /nonexistent/p " + sample, 1, "moxmsg: /nonexistent/p: cannot read: "},
+      {"--protocol-headers /nonexistent/h", 1, "moxmsg: /nonexistent/h: cannot read: "},
       {"--protocol-headers " + badHeaders, 1, "moxmsg: error -"},  // names code and text
+      // Refused options fail every input alike: said once, before any input is read.
+      {"-o D --protocol-headers " + badHeaders + " " + sample + " /nonexistent", 1,
+       "moxmsg: error -"},
   };
-  for (const auto& [arguments, code, error] : kRows) {
+  for (auto [arguments, code, error] : kRows) {
+    if (const size_t at = arguments.find(" D"); at != std::string::npos) {
+      arguments.replace(at + 1, 1, dir);
+    }
     auto [status, out, err] = Moxmsg(arguments);
     EXPECT_EQ(std::make_pair(status, out), std::make_pair(code, std::string())) << arguments;
     EXPECT_EQ(err.rfind(error, 0), 0u) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), code) << err;  // usage: hint line
+    EXPECT_FALSE(std::filesystem::exists(dir)) << arguments;
   }
   EXPECT_NE(std::get<2>(Moxmsg("--protocol-headers " + badHeaders)).find("MIMEParse failed."),
             std::string::npos);
+  // A document never replaces its own input.
+  const std::string input = TempPath("-self.xml");
+  std::filesystem::copy_file(sample, input);
+  const std::string self = "-o " + testing::TempDir() + " " + input;
+  EXPECT_EQ(Moxmsg(self), (Outcome{2, "",
+                                   "moxmsg: '" + input +
+                                       "' would be replaced by its own document\nTry 'moxmsg "
+                                       "--help'.\n"}));
+  EXPECT_EQ(moxxml_test::Slurp(input), moxxml_test::Slurp(sample));
 }
 
-TEST(Moxmsg, HelpDocumentsEveryOption) {
+// The manual page is made from --help by help2man: a "Usage:" line, and every option first on
+// a line of its own.
+TEST(Moxmsg, HelpDocumentsEveryOptionOnItsOwnLine) {
   auto [status, out, err] = Moxmsg("--help");
   EXPECT_EQ(status, 0) << err;
-  for (const char* option : {"--pretty", "--chunk-size", "--appl-name", "--appl-status-text",
-                             "--origin", "--protocol-headers", "--security", "--as1-from",
-                             "--data-location", "--payload", "--encoding"})
-    EXPECT_NE(out.find(option), std::string::npos) << option;
+  EXPECT_EQ(out.rfind("Usage: moxmsg [OPTION]... [FILE]...\n", 0), 0u) << out;
+  for (const char* option : {"-o, --output-dir DIR ",
+                             "-j, --jobs N ",
+                             "-c, --chunk-size N ",
+                             "-p, --pretty ",
+                             "-h, --help ",
+                             "--version ",
+                             "--appl-name V ",
+                             "--appl-version V ",
+                             "--appl-instance V ",
+                             "--appl-msgid V ",
+                             "--appl-type V ",
+                             "--appl-timestamp V ",
+                             "--appl-status V ",
+                             "--appl-status-code V ",
+                             "--appl-status-text V ",
+                             "--origin V ",
+                             "--destination V ",
+                             "--protocol NAME ",
+                             "--protocol-version V ",
+                             "--protocol-headers FILE ",
+                             "--security NAME[:VERSION]\n",
+                             "--msg-type V ",
+                             "--direction V ",
+                             "--user-ref-id V ",
+                             "--original-filename V ",
+                             "--as1-to V ",
+                             "--as1-from V ",
+                             "--data-type V ",
+                             "--data-host V ",
+                             "--data-location V ",
+                             "--payload FILE ",
+                             "--encoding E "}) {
+    const size_t at = out.find(option);
+    ASSERT_NE(at, std::string::npos) << option;
+    const size_t line = out.rfind('\n', at) + 1;
+    EXPECT_EQ(out.find_first_not_of(' ', line), at) << option;
+  }
 }
 
 // --version names the loaded library, in the form help2man reads for the manual page.

@@ -1,0 +1,31 @@
+// OptionFiles, MessageDocument: the message document of one input, built from the streamed
+// message and the options.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "options.h"
+
+namespace moxmsg {
+
+// The files the options name, read once and shared by every input.
+struct OptionFiles {
+  std::string protocolHeaders;
+  std::string payload;
+};
+
+// Throws FileError.
+OptionFiles ReadOptionFiles(const Settings& settings);
+
+struct MessageDocument {
+  std::string text;         // the XML and a line feed, as moxmsg prints it
+  std::string diagnostics;  // what the serializer reported, if anything
+};
+
+// The document of input ("": no message), the message read through buffer (size bytes, the
+// chunk size). Throws FileError or MoxException.
+MessageDocument MakeDocument(const Settings& settings, const OptionFiles& files,
+                             const std::string& input, char* buffer, std::size_t size);
+
+}  // namespace moxmsg
