@@ -1,6 +1,7 @@
 // MoxXMLObject::Serialize and GetXercesDOMRepresentation: DOM building and writing XML text.
 #include <climits>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <xercesc/dom/DOMConfiguration.hpp>
@@ -25,6 +26,7 @@
 #include "xml/error_handlers.h"
 #include "xml/node_name.h"
 #include "xml/refusal.h"
+#include "xml/stdio_lock.h"
 #include "xml/xerces_raii.h"
 #include "xml/xstr.h"
 
@@ -108,6 +110,10 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
       implementation->createLSOutput(xerces::XMLPlatformUtils::fgMemoryManager));
   output->setByteStream(target.get());
 
+  // Documents that several threads write to standard output at once come out one after
+  // another, each whole.
+  std::optional<moxxml_internal::StdioLock> wholeDocument;
+  if (memory == nullptr) wholeDocument.emplace(stdout);
   // The whole document node, so the XML declaration is written too. Failures arrive as
   // diagnostics and exceptions; the success flag adds nothing.
   try {
@@ -117,6 +123,7 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
     handler->RethrowPending();
     throw;
   }
+  wholeDocument.reset();
   handler->RethrowPending();
 
   if (memory != nullptr) {
