@@ -1,7 +1,6 @@
 // MoxXMLObject::Serialize and GetXercesDOMRepresentation: DOM building and writing XML text.
 #include <climits>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include <xercesc/dom/DOMConfiguration.hpp>
@@ -112,8 +111,7 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
 
   // Documents that several threads write to standard output at once come out one after
   // another, each whole.
-  std::optional<moxxml_internal::StdioLock> wholeDocument;
-  if (memory == nullptr) wholeDocument.emplace(stdout);
+  moxxml_internal::StdioLock wholeDocument(memory == nullptr ? stdout : nullptr);
   // The whole document node, so the XML declaration is written too. Failures arrive as
   // diagnostics and exceptions; the success flag adds nothing.
   try {
@@ -123,7 +121,7 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
     handler->RethrowPending();
     throw;
   }
-  wholeDocument.reset();
+  wholeDocument.Release();
   handler->RethrowPending();
 
   if (memory != nullptr) {
