@@ -44,9 +44,10 @@ constexpr int kDocumentsPerThread = 500;
 // Without the library's lock, two threads serialising crashed at once, and a host's held
 // platform stayed up after its Terminate because the count went wrong. Here 8 threads write
 // 500 different documents each: the first half while another thread holds a guard, the second
-// half with every call starting and stopping the platform itself, so that calls keep meeting
-// the platform as it comes up and goes down. Every text must equal its single-thread reference
-// and the platform must be down once the last call and the guard have ended.
+// half without one, each call starting the platform unless another call has it up, so that
+// calls keep meeting the platform as it comes up and goes down. Every text must equal its
+// single-thread reference and the platform must be down once the last call and the guard have
+// ended.
 TEST(ConcurrentSerialize, EightThreadsWriteWhatOneThreadWritesWithAndWithoutAHeldPlatform) {
   ASSERT_EQ(PlatformState(), "down");
   const std::vector<std::string> expected = ReferenceTexts(kThreads * kDocumentsPerThread);

@@ -1,6 +1,8 @@
 // The documents, captures and platform signs of the concurrency suites.
 #include "concurrency/workload.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <random>
 
 #include "external/mime/mime_test_util.h"
@@ -172,15 +174,14 @@ std::string Capture(const std::string& message, size_t feedSize) {
 std::string ReadFile(const std::string& path) { return moxxml_test::ReadFile(path); }
 
 const std::vector<std::string>& MessageNames() {
-  static const std::vector<std::string> names = {
-      "as2-mdn-libas2-1.eml",  "as2-mdn-phase2-1.eml",  "as2-mdn-phase2-2.eml",
-      "as2-mdn-phase2-3.eml",  "as2-mdn-phpas2-1.eml",  "as2-mdn-phpas2-2.eml",
-      "as2-mdn-phpas2-3.eml",  "as2-mdn-rfc3798-1.eml", "as2-msg-libas2-1.eml",
-      "as2-msg-phase2-1.eml",  "as2-msg-phpas2-1.eml",  "as2-msg-phpas2-2.eml",
-      "as2-msg-rubyas2-1.eml", "as2-msg-rubyas2-2.eml", "mime-enmime-1.eml",
-      "mime-enmime-2.eml",     "mime-enmime-3.eml",     "mime-mime4j-1.eml",
-      "mime-mime4j-2.eml",     "mime-mime4j-3.eml",     "mime-mime4j-4.eml",
-      "mime-mimekit-1.eml"};
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(Path(""))) {
+      if (entry.path().extension() == ".eml") found.push_back(entry.path().filename());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  }();
   return names;
 }
 
