@@ -10,7 +10,6 @@
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 namespace bench {
@@ -194,7 +193,7 @@ void RepresentativeDocument::Fill(MoxMsgBuilder& builder) {
 }
 
 XmlNode ParseTree(const std::string& xml) {
-  xerces::XMLPlatformUtils::Initialize();
+  const MoxXML::MoxXMLPlatformGuard platform;
   XmlNode tree;
   {
     xerces::MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(),
@@ -206,7 +205,6 @@ XmlNode ParseTree(const std::string& xml) {
     }
     tree = ReadElement(*parser.getDocument()->getDocumentElement());
   }
-  xerces::XMLPlatformUtils::Terminate();
   return tree;
 }
 

@@ -11,7 +11,6 @@
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 
 #include <moxxml/moxxml.h>
 
@@ -133,7 +132,8 @@ void Apply(MoxMsgBuilder& builder, Reader& in, std::unique_ptr<MoxMsgBuilder>& c
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  xerces::XMLPlatformUtils::Initialize();
+  // Held for the whole run, so that each Serialize only nests inside it.
+  static const MoxXML::MoxXMLPlatformGuard platform;
   return 0;
 }
 

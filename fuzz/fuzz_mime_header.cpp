@@ -5,15 +5,13 @@
 #include <cstdint>
 #include <string>
 
-#include <xercesc/util/PlatformUtils.hpp>
-
 #include <moxxml/moxxml.h>
 
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Held for the whole run, so that each Serialize only nests inside it.
-  XERCES_CPP_NAMESPACE::XMLPlatformUtils::Initialize();
+  static const MoxXML::MoxXMLPlatformGuard platform;
   return 0;
 }
 

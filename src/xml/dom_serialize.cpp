@@ -25,6 +25,7 @@
 #include "xml/error_handlers.h"
 #include "xml/node_name.h"
 #include "xml/refusal.h"
+#include "xml/stdio_lock.h"
 #include "xml/xerces_raii.h"
 #include "xml/xstr.h"
 
@@ -108,6 +109,9 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
       implementation->createLSOutput(xerces::XMLPlatformUtils::fgMemoryManager));
   output->setByteStream(target.get());
 
+  // Documents that several threads write to standard output at once come out one after
+  // another, each whole.
+  moxxml_internal::StdioLock wholeDocument(memory == nullptr ? stdout : nullptr);
   // The whole document node, so the XML declaration is written too. Failures arrive as
   // diagnostics and exceptions; the success flag adds nothing.
   try {
@@ -117,6 +121,7 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
     handler->RethrowPending();
     throw;
   }
+  wholeDocument.Release();
   handler->RethrowPending();
 
   if (memory != nullptr) {

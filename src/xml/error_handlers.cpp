@@ -7,6 +7,7 @@
 #include <xercesc/dom/DOMDocument.hpp>
 
 #include "xml/document_build.h"
+#include "xml/stdio_lock.h"
 #include "xml/xstr.h"
 
 namespace moxxml_internal {
@@ -96,7 +97,9 @@ StdErrDOMErrorHandler::~StdErrDOMErrorHandler() = default;
 
 void StdErrDOMErrorHandler::Handle(const DOMError& error) {
   XStr message(error.getMessage());
-  // stdio rather than iostream: <iostream> would give the library a static constructor.
+  // stdio rather than iostream: <iostream> would give the library a static constructor. One
+  // diagnostic is not split by another thread's.
+  const StdioLock oneDiagnostic(stderr);
   std::fputs(StdErrPrefix(error.getSeverity()), stderr);
   std::fputs(message.nativeForm(), stderr);
   std::fputc('\n', stderr);

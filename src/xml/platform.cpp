@@ -1,5 +1,6 @@
 // The lock around the XML platform's initialisation and termination, and the hosts' guard.
 #include <mutex>
+#include <type_traits>
 
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -19,11 +20,18 @@ namespace xerces = XERCES_CPP_NAMESPACE;
 
 // Xerces counts initialisations in a plain integer, so every Initialize and Terminate of the
 // process goes through this lock. std::mutex is constant-initialised and trivially
-// destroyed: no static constructor or destructor runs for it.
+// destroyed: no static constructor runs for it, and a host's static destructor may still
+// serialise while the process exits.
 std::mutex platformLock;
+static_assert(std::is_trivially_destructible<std::mutex>::value,
+              "the platform lock must outlive every static destructor of the process");
 
 }  // namespace
 
+// Only the count and the start and stop need the lock. In between, Xerces 3.2 keeps its shared
+// state (DOM implementation and its registry, message loaders, transcoding service, the local
+// code page transcoder) as Initialize made it: read only, or behind Xerces' own mutexes (the
+// registry's list, the code page converter). So documents are built and written without it.
 void InitializePlatform(const char* where) {
   std::lock_guard<std::mutex> hold(platformLock);
   try {

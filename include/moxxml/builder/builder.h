@@ -20,6 +20,9 @@ class MDNAndPayloadMIMEOutputTarget;
 //
 // Copies are deep: a copy serialises to the same text as its source at the moment of copying,
 // and afterwards the two are independent.
+//
+// A builder is used by one thread at a time; separate builders may be filled and serialised
+// on separate threads at once, and several threads may copy one builder that none changes.
 class MOXXML_EXPORT MoxMsgBuilder {
  public:
   MoxMsgBuilder();

@@ -17,6 +17,8 @@ typedef int (*SerializeCallback)(const char* data, int length, void* context);
 
 // A node carries a tag name and a tag value. Nothing here fails or throws.
 // Copies copy the name and the value; emptyValue is never assigned by any operation.
+// A node and its tree are used by one thread at a time; separate trees may be used on
+// separate threads at once.
 class MOXXML_EXPORT MoxXMLObject {
  public:
   MoxXMLObject();
@@ -51,7 +53,8 @@ class MOXXML_EXPORT MoxXMLObject {
 
   // Builds a new DOM document for this root node (MSGNODE_ROOT only) and stores it in
   // *document at once; the caller releases it, also after a throw. A null implementation
-  // means the one registered for "Core". The caller has initialised the XML platform.
+  // means the one registered for "Core". The caller holds the XML platform (a
+  // MoxXMLPlatformGuard, or its own XMLPlatformUtils::Initialize).
   // Returns 0; every failure throws MoxException.
   int GetXercesDOMRepresentation(XERCES_CPP_NAMESPACE::DOMDocument** document,
                                  XERCES_CPP_NAMESPACE::DOMImplementation* implementation);
@@ -59,9 +62,12 @@ class MOXXML_EXPORT MoxXMLObject {
   // Writes this root node's document as XML text (UTF-8): to outputCallback in one call with
   // the whole text, or to standard output when it is null; indented when prettyPrint is set.
   // Serializer diagnostics go to errorCallback, or to the standard error stream when it is
-  // null. Initialises and terminates the XML platform inside the call, so calls must not
-  // overlap in time, on any object. Returns 0; every failure throws MoxException with the
-  // operation "MoxXMLObject::Serialize" and the code and text of its cause.
+  // null; a document or a diagnostic written to a standard stream is never mixed with another
+  // thread's. Initialises and terminates the XML platform inside the call under the library's
+  // lock, sharing the initialisation with overlapping calls and with MoxXMLPlatformGuards, so
+  // calls on different trees may run on any number of threads at once. Returns 0; every
+  // failure throws MoxException with the operation "MoxXMLObject::Serialize" and the code and
+  // text of its cause.
   int Serialize(SerializeCallback outputCallback, void* outputContext, bool prettyPrint,
                 SerializeCallback errorCallback, void* errorContext);
 

@@ -8,8 +8,11 @@ namespace MoxXML {
 // Construction initialises the process-wide XML platform, destruction terminates it, both
 // under the same lock as every Serialize call. While one guard is alive, Serialize shares its
 // initialisation instead of starting and stopping the platform itself. Any number of guards
-// may exist at once, on any threads; the platform goes down with the last guard or Serialize
-// call. Construction throws MoxException when the platform cannot be initialised.
+// may exist at once, on any threads, and a guard may be destroyed on another thread than the
+// one that made it; the platform goes down with the last guard or Serialize call. A host that
+// calls Xerces itself (GetXercesDOMRepresentation, its own parsers) may hold a guard instead of
+// calling XMLPlatformUtils::Initialize. Construction throws MoxException when the platform
+// cannot be initialised.
 class MOXXML_EXPORT MoxXMLPlatformGuard {
  public:
   MoxXMLPlatformGuard();

@@ -1,7 +1,6 @@
 // MIMEEntityDescription and the MIME value table: incremental header accumulation of one
 // entity, field by field.
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <new>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "external/mime/header_fields.h"
 
+using moxxml_mime::AsciiLower;
 using moxxml_mime::EqualsNoCase;
 using moxxml_mime::LineClassifier;
 using moxxml_mime::LineKind;
@@ -139,9 +139,9 @@ const char* HeaderName(int headerId) {
 bool EqualNoCase(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
     if (*a == *b) continue;
-    if (std::tolower(static_cast<unsigned char>(*a)) !=
-        std::tolower(static_cast<unsigned char>(*b)))
+    if (AsciiLower(static_cast<unsigned char>(*a)) != AsciiLower(static_cast<unsigned char>(*b))) {
       return false;
+    }
   }
   return *a == *b;
 }
@@ -151,7 +151,7 @@ bool EqualNoCase(const char* a, const char* b) {
 std::string EffectiveType(const char* value) {
   std::string type;
   for (const char* p = value; p && *p != '\0' && *p != ';'; ++p) {
-    type += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    type += static_cast<char>(AsciiLower(static_cast<unsigned char>(*p)));
   }
   const std::size_t begin = type.find_first_not_of(" \t\r\n");
   const std::size_t end = type.find_last_not_of(" \t\r\n");

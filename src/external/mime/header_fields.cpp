@@ -3,7 +3,6 @@
 #include "external/mime/header_fields.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -170,7 +169,7 @@ bool ParseRfc2231Name(const std::string& name, Section& section) {
   if (star == std::string::npos || star == 0) return false;
   for (std::size_t i = 0; i < star; ++i) {
     const auto c = static_cast<unsigned char>(name[i]);
-    if (!(std::isalnum(c) || c == '_') || c > 127) return false;
+    if (!(IsAsciiAlnum(c) || c == '_')) return false;
   }
   std::size_t i = star + 1;
   long number = -1;
@@ -300,7 +299,7 @@ mime_header_context* CopyHeaderChain(const mime_header_context* first) {
 bool EqualsNoCase(const char* text, const char* literal) {
   if (text == nullptr) return false;
   for (; *literal != '\0'; ++text, ++literal) {
-    if (std::tolower(static_cast<unsigned char>(*text)) != *literal) return false;
+    if (AsciiLower(static_cast<unsigned char>(*text)) != *literal) return false;
   }
   return *text == '\0';
 }

@@ -15,6 +15,14 @@ constexpr int kMaxRfc2231Section = 999;
 
 inline bool IsFieldNameChar(unsigned char c) { return c >= 33 && c <= 126 && c != ':'; }
 inline bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
+// ASCII rules rather than <cctype>, whose answers follow the process's locale (and a
+// setlocale on another thread): MIME names and tokens are ASCII.
+inline unsigned char AsciiLower(unsigned char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+inline bool IsAsciiAlnum(unsigned char c) {
+  return (c >= '0' && c <= '9') || (AsciiLower(c) >= 'a' && AsciiLower(c) <= 'z');
+}
 
 // How the start of a line reads in a header block, with the choices of Python's email
 // package for mail that breaks the rules: a blank line ("\n", "\r\n" or a lone "\r") ends
