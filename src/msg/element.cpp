@@ -5,6 +5,7 @@
 #include <moxxml/msg/element.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/node_ownership.h"
 #include "xml/refusal.h"
 
 namespace MoxXML {
@@ -72,8 +73,12 @@ bool MoxMsgElement::IsValidElementType(MoxXMLElement* element) const {
 }
 
 int MoxMsgElement::AppendElement(MoxXMLElement* element) {
-  // A null child is refused by the generic append before anything else.
-  if (element != nullptr) element->SetTagName(NormalisedTagName(element->GetTagName()));
+  // A null child is refused by the generic append before anything else; a child that this
+  // element may not own is refused before it is renamed, so that no other tree changes.
+  if (element != nullptr) {
+    moxxml_internal::NodeOwnership::CheckChild(*this, *element, "MoxXMLElement::AppendElement");
+    element->SetTagName(NormalisedTagName(element->GetTagName()));
+  }
   return MoxXMLElement::AppendElement(element);
 }
 

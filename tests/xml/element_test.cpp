@@ -1,5 +1,6 @@
 // MoxXMLElement: checks of appends, removal and update, look-ups, iterators, cursors,
 // equality, ownership and deep copies.
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
@@ -286,6 +287,72 @@ TEST(MoxXMLElementOwnership, RemovalAndDestructionOrder) {
     log.clear();
   }
   EXPECT_EQ(Join(log), "child1,grandchild,childattr,child2,child3,attr1,attr2");
+}
+
+// The whole tree below element as "name[first attribute]{children}".
+std::string Tree(const MoxXMLElement& element) {
+  std::string out = element.GetTagName();
+  if (const MoxXMLAttr* attr = element.GetMoxXMLAttr(XMLNODE_ANY))
+    out += "[" + attr->GetTagName() + "]";
+  std::string children;
+  for (auto it = element.GetMoxXMLElementBeginIter(XMLNODE_ANY);
+       it != element.GetMoxXMLElementEndIter(); ++it)
+    children += (children.empty() ? "" : ",") + Tree(**it);
+  return children.empty() ? out : out + "{" + children + "}";
+}
+
+// An element that would become its own descendant, and a node that already belongs to an
+// element (another or the same), are refused: before, the first recursed until the stack
+// overflowed on destruction and the second was deleted twice. Both trees stay unchanged, the
+// message element's renaming included; a copy of an owned node belongs to nobody.
+TEST(MoxXMLElementOwnership, CyclesAndSecondOwnersAreRefusedAndBothTreesStayUnchanged) {
+  MoxXMLElement top("top", ""), other("other", "");
+  auto* a = new MoxXMLElement("a", "");
+  auto* b = new MoxXMLElement("b", "");
+  auto* c = new MoxXMLElement("c", "");
+  auto* x = new MoxXMLAttr("x", "");
+  top.AppendElement(a);
+  a->AppendElement(b);
+  b->AppendElement(c);
+  a->AppendAttribute(x);
+  MoxMsg::MoxMsgElement message("m", ""), second("s", "");
+  auto* mixed = new MoxMsg::MoxMsgElement("MixedCase", "");
+  static_cast<MoxXMLElement&>(message).AppendElement(mixed);  // generic: not renamed
+  const std::string kCycle =
+      "This type of element cannot be added to this type of element. It is this element or "
+      "one of its ancestors.";
+  const std::string kOwned =
+      "This type of element cannot be added to this type of element. It already belongs to an "
+      "element.";
+  const std::string kOwnedAttr =
+      "This type of attribute cannot be added to this type of element. It already belongs to "
+      "an element.";
+  const struct {
+    std::function<void()> append;
+    int code;
+    const std::string& text;
+  } kRows[] = {
+      {[&] { a->AppendElement(a); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { top.AppendElement(&top); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { c->AppendElement(a); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { c->AppendElement(&top); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { other.AppendElement(b); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kOwned},
+      {[&] { a->AppendElement(b); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kOwned},
+      {[&] { second.AppendElement(mixed); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kOwned},
+      {[&] { message.AppendElement(&message); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { other.AppendAttribute(x); }, MOXXMLERR_INVALID_ATTRIBUTE_TYPE, kOwnedAttr},
+      {[&] { a->AppendAttribute(x); }, MOXXMLERR_INVALID_ATTRIBUTE_TYPE, kOwnedAttr},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(&row - kRows);
+    ExpectRefusal(row.append, row.code,
+                  row.code == MOXXMLERR_INVALID_ATTRIBUTE_TYPE ? kAppendAttr : kAppend, row.text);
+    EXPECT_EQ(Tree(top) + " " + Tree(other), "top{a[x]{b{c}}} other");
+    EXPECT_EQ(Tree(message) + " " + Tree(second), "m{MixedCase} s");
+  }
+  EXPECT_EQ(other.AppendElement(new MoxXMLElement(*b)), MOXXMLERR_SUCCESS);
+  EXPECT_EQ(other.AppendAttribute(new MoxXMLAttr(*x)), MOXXMLERR_SUCCESS);
+  EXPECT_EQ(Tree(other), "other[x]{b{c}}");
 }
 
 // A copy owns its own nodes of the same classes, and its cursors walk its own lists;

@@ -7,6 +7,10 @@
 #include <moxxml/xml/codes.h>
 #include <moxxml/xml/xerces_fwd.h>
 
+namespace moxxml_internal {
+struct NodeOwnership;
+}
+
 namespace MoxXML {
 
 class MoxXMLElement;
@@ -74,6 +78,13 @@ class MOXXML_EXPORT MoxXMLObject {
   friend class MoxXMLElement;
 
  private:
+  friend struct moxxml_internal::NodeOwnership;
+
+  // The element whose list holds this node, or null. Set by the element that accepts the
+  // node and never copied or assigned, so that a node is owned at most once and an append
+  // can see in O(depth) whether it would make an element its own descendant.
+  const MoxXMLElement* owner = nullptr;
+
   // GetXercesDOMRepresentation, telling diagnostics (may be null) of the elements that
   // cannot be built; textPieces when the document is only to be written without indentation.
   int BuildXercesDOM(XERCES_CPP_NAMESPACE::DOMDocument** document,
