@@ -5,6 +5,7 @@
 #include <moxxml/msg/element.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
 #include "xml/node_ownership.h"
 #include "xml/refusal.h"
 
@@ -62,7 +63,9 @@ const std::string& MoxMsgElement::GetTagValue() {
 
 const std::string& MoxMsgElement::GetTagValueForSerialization() { return emptyValue; }
 
-MoxMsgElement* MoxMsgElement::Clone() const { return new MoxMsgElement(*this); }
+MoxMsgElement* MoxMsgElement::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxMsgElement::Clone");
+}
 
 bool MoxMsgElement::IsValidAttributeType(MoxXMLAttr* attribute) const {
   return attribute->GetNodeType() == MSGNODE_ATTR;

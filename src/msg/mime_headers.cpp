@@ -6,6 +6,7 @@
 #include <moxxml/msg/mime_headers.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
 #include "xml/refusal.h"
 
 namespace MoxXML {
@@ -47,7 +48,7 @@ int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::GetNodeType() const { return M
 
 MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone()
     const {
-  return new MoxMsgElementWithMIMEHEADERCTXHeaderRoutines(*this);
+  return moxxml_internal::CloneOf(*this, "MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone");
 }
 
 int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(mime_header_context* context) {
@@ -94,7 +95,9 @@ bool MoxMsgMimePart::IsValidElementType(MoxXMLElement* element) const {
   return element->GetNodeType() == MSGNODE_ELEMENT;
 }
 
-MoxMsgMimePart* MoxMsgMimePart::Clone() const { return new MoxMsgMimePart(*this); }
+MoxMsgMimePart* MoxMsgMimePart::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxMsgMimePart::Clone");
+}
 
 MoxMsgMimePart* MoxMsgMimePart::AppendHdrs(MDNAndPayloadMIMEOutputTarget* target) {
   if (target == nullptr) ThrowCode(MOXXMLERR_NULL_POINTER, "MoxMsgMimePart::AppendHdrs");

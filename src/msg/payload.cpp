@@ -7,6 +7,7 @@
 #include <moxxml/msg/payload.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
 #include "xml/refusal.h"
 
 namespace MoxXML {
@@ -86,7 +87,9 @@ MoxMsgPayload::~MoxMsgPayload() = default;
 
 int MoxMsgPayload::GetNodeType() const { return MSGNODE_ELEMENT; }
 
-MoxMsgPayload* MoxMsgPayload::Clone() const { return new MoxMsgPayload(*this); }
+MoxMsgPayload* MoxMsgPayload::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxMsgPayload::Clone");
+}
 
 bool MoxMsgPayload::IsValidAttributeType(MoxXMLAttr* attr) const {
   return attr->GetNodeType() == MSGNODE_ATTR;

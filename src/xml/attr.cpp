@@ -6,6 +6,7 @@
 #include <moxxml/xml/attr.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
 #include "xml/error_handlers.h"
 #include "xml/node_name.h"
 #include "xml/refusal.h"
@@ -28,7 +29,9 @@ MoxXMLAttr::~MoxXMLAttr() = default;
 
 int MoxXMLAttr::GetNodeType() const { return XMLNODE_ATTR; }
 
-MoxXMLAttr* MoxXMLAttr::Clone() const { return new MoxXMLAttr(*this); }
+MoxXMLAttr* MoxXMLAttr::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxXMLAttr::Clone");
+}
 
 bool MoxXMLAttr::operator==(const MoxXMLAttr& other) const {
   return MoxXMLObject::operator==(other);

@@ -13,6 +13,7 @@
 #include <moxxml/xml/codes.h>
 #include <moxxml/xml/element.h>
 
+#include "xml/clone.h"
 #include "xml/error_handlers.h"
 #include "xml/node_name.h"
 #include "xml/node_ownership.h"
@@ -170,7 +171,9 @@ MoxXMLElement::~MoxXMLElement() {
 
 int MoxXMLElement::GetNodeType() const { return XMLNODE_ELEMENT; }
 
-MoxXMLElement* MoxXMLElement::Clone() const { return new MoxXMLElement(*this); }
+MoxXMLElement* MoxXMLElement::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxXMLElement::Clone");
+}
 
 bool MoxXMLElement::IsValidAttributeType(MoxXMLAttr* attribute) const {
   return attribute->GetNodeType() == XMLNODE_ATTR;

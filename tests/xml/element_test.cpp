@@ -12,6 +12,19 @@
 #include "support/expect_refusal.h"
 #include "xml/recording_nodes.h"
 
+// Host classes that inherit Clone instead of overriding it.
+namespace host_app {
+class Stamp : public MoxXML::MoxMsg::MoxMsgElement {
+ public:
+  using MoxMsgElement::MoxMsgElement;
+  std::string ledger = "kept by the host";
+};
+class Note : public MoxXML::MoxXMLAttr {
+ public:
+  using MoxXMLAttr::MoxXMLAttr;
+};
+}  // namespace host_app
+
 namespace {
 
 using namespace MoxXML;
@@ -396,6 +409,45 @@ TEST(MoxXMLElementCopy, CopyAndAssignmentAreDeepAndIndependent) {
   EXPECT_EQ(target.GetMoxXMLElement("c", XMLNODE_ANY), before);
   source = *source.GetMoxXMLElement("c", XMLNODE_ANY);
   EXPECT_EQ(Entry(&source) + ":" + Lists(source), "c:gdeep");
+}
+
+// A host class that inherits Clone would be copied as its base class, losing its own part
+// without a word: the copy is refused instead, naming the class, and nodes cloned before are
+// released; an assignment leaves its target as it was.
+TEST(MoxXMLElementCopy, HostClassesWithoutCloneAreRefusedNotSliced) {
+  const std::string kText = "Method not implemented for this object type. host_app::";
+  MoxMsg::MoxMsgElement messageParent("p", "");
+  messageParent.AppendElement(new MoxMsg::MoxMsgElement("first", ""));
+  messageParent.AppendElement(new host_app::Stamp("stamp", ""));
+  MoxXMLElement plainParent("p", "");
+  plainParent.AppendAttribute(new MoxXMLAttr("first", ""));
+  plainParent.AppendAttribute(new host_app::Note("note", ""));
+  const std::string kStamp = kText +
+                             "Stamp does not override Clone: MoxXML::MoxMsg::MoxMsgElement::Clone "
+                             "would copy it as its base class.";
+  const std::string kNote =
+      kText +
+      "Note does not override Clone: MoxXML::MoxXMLAttr::Clone would copy it as its base "
+      "class.";
+  MoxXMLElement target("t", "");
+  target.AppendElement(new MoxXMLElement("kept", ""));
+  MoxMsg::MoxMsgElement messageTarget("t", "");
+  const struct {
+    std::function<void()> copy;
+    const char* where;
+    const std::string& text;
+  } kRows[] = {
+      {[&] { MoxMsg::MoxMsgElement copy(messageParent); }, "MoxMsgElement::Clone", kStamp},
+      {[&] { messageTarget = messageParent; }, "MoxMsgElement::Clone", kStamp},
+      {[&] { delete host_app::Stamp("s", "").Clone(); }, "MoxMsgElement::Clone", kStamp},
+      {[&] { MoxXMLElement copy(plainParent); }, "MoxXMLAttr::Clone", kNote},
+      {[&] { target = plainParent; }, "MoxXMLAttr::Clone", kNote},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(&row - kRows);
+    ExpectRefusal(row.copy, MOXXMLERR_METHOD_NOT_IMPLEMENTED, row.where, row.text);
+  }
+  EXPECT_EQ(Tree(target) + " " + Tree(messageTarget), "t{kept} t");
 }
 
 }  // namespace

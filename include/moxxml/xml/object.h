@@ -46,8 +46,9 @@ class MOXXML_EXPORT MoxXMLObject {
  public:
   // A new heap copy of exactly this node's class, owning copies of any nodes it holds.
   // Element copies are built from it, so every class derived from a library node class,
-  // the host's own included, overrides it returning a copy of its own class; one that does
-  // not would be copied as its base class.
+  // the host's own included, overrides it returning a copy of its own class. The library's
+  // own Clone refuses to copy a class that did not: it throws MoxException 5
+  // (MOXXMLERR_METHOD_NOT_IMPLEMENTED) naming that class, rather than copy it as its base.
   virtual MoxXMLObject* Clone() const = 0;
 
   // Equal names and equal values, byte for byte; node types are not compared.
