@@ -1,6 +1,7 @@
 // MoxMsgElementWithMIMEHEADERCTXHeaderRoutines and MoxMsgMimePart: header contexts and MIME
 // trees turned into "headers", "parms" and "mimepart" elements.
 #include <memory>
+#include <new>
 
 #include <moxxml/mime/mdn_capture.h>
 #include <moxxml/msg/mime_headers.h>
@@ -32,6 +33,33 @@ void Adopt(MoxMsgElement* parent, std::unique_ptr<MoxMsgElement> child) {
   child.release();
 }
 
+// The body of AppendHdrs for a context with at least one header.
+void AddHeaders(MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* element,
+                const mime_header_context* context) {
+  std::unique_ptr<MoxMsgElement> created;
+  auto* headers = static_cast<MoxMsgElement*>(
+      const_cast<MoxXMLElement*>(element->GetMoxXMLElement("headers", XMLNODE_ANY)));
+  if (headers == nullptr) {
+    created.reset(new MoxMsgElement());
+    created->SetTagName("headers");
+    headers = created.get();
+  }
+  for (const mime_header_context* h = context->next; h != nullptr; h = h->next) {
+    if (!IsSet(h->name)) continue;
+    std::unique_ptr<MoxMsgElement> header = NewValueElement(h->name, h->value);
+    if (h->parms != nullptr) {
+      std::unique_ptr<MoxMsgElement> parms(new MoxMsgElement());
+      parms->SetTagName("parms");
+      for (const mime_header_context* p = h->parms; p != nullptr; p = p->next) {
+        if (IsSet(p->name)) Adopt(parms.get(), NewValueElement(p->name, p->value));
+      }
+      Adopt(header.get(), std::move(parms));
+    }
+    Adopt(headers, std::move(header));
+  }
+  if (created) Adopt(element, std::move(created));
+}
+
 }  // namespace
 
 MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines() =
@@ -52,33 +80,14 @@ MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgElementWithMIMEHEADERCTXHead
 }
 
 int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(mime_header_context* context) {
-  if (context == nullptr) {
-    ThrowCode(MOXXMLERR_NULL_POINTER, "MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs");
-  }
+  static const char kWhere[] = "MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs";
+  if (context == nullptr) ThrowCode(MOXXMLERR_NULL_POINTER, kWhere);
   if (context->next == nullptr) return MOXXMLERR_SUCCESS;
-
-  std::unique_ptr<MoxMsgElement> created;
-  auto* headers = static_cast<MoxMsgElement*>(
-      const_cast<MoxXMLElement*>(GetMoxXMLElement("headers", XMLNODE_ANY)));
-  if (headers == nullptr) {
-    created.reset(new MoxMsgElement());
-    created->SetTagName("headers");
-    headers = created.get();
+  try {
+    AddHeaders(this, context);
+  } catch (const std::bad_alloc&) {
+    ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
   }
-  for (const mime_header_context* h = context->next; h != nullptr; h = h->next) {
-    if (!IsSet(h->name)) continue;
-    std::unique_ptr<MoxMsgElement> header = NewValueElement(h->name, h->value);
-    if (h->parms != nullptr) {
-      std::unique_ptr<MoxMsgElement> parms(new MoxMsgElement());
-      parms->SetTagName("parms");
-      for (const mime_header_context* p = h->parms; p != nullptr; p = p->next) {
-        if (IsSet(p->name)) Adopt(parms.get(), NewValueElement(p->name, p->value));
-      }
-      Adopt(header.get(), std::move(parms));
-    }
-    Adopt(headers, std::move(header));
-  }
-  if (created) Adopt(this, std::move(created));
   return MOXXMLERR_SUCCESS;
 }
 
@@ -105,22 +114,27 @@ MoxMsgMimePart* MoxMsgMimePart::AppendHdrs(MDNAndPayloadMIMEOutputTarget* target
   return this;
 }
 
-// Recurses once per level of the MIME tree; the parser bounds that depth.
+// Recurses once per level of the MIME tree; the parser bounds that depth. The headers'
+// failures arrive converted by AppendHdrs; what this step allocates itself is converted here.
 void MoxMsgMimePart::AppendHdrsHlpr(MDNAndPayloadMIMEOutputTarget* target, MimeTreeNode* node) {
   if (node == nullptr) return;
   const MIMEEntityDescription* entity = node->GetMIMEEntityDescription();
   MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(entity->GetMIMEHEADERCTX());
-  if (entity->GetHeaderValMimeId(MIME_HDR_CONTENT_TYPE) == MIME_TYPE_DISPOSITION_NOTIFICATION) {
-    MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(
-        target->GetMDNPayload().GetMIMEHEADERCTX());
-  }
-  for (MimeTreeNode* child = node->GetFirstChildNode(); child != nullptr;
-       child = node->GetNextChildNode()) {
-    std::unique_ptr<MoxMsgMimePart> part(new MoxMsgMimePart());
-    part->SetTagName("mimepart");
-    part->AppendHdrsHlpr(target, child);
-    AppendElement(part.get());
-    part.release();
+  try {
+    if (entity->GetHeaderValMimeId(MIME_HDR_CONTENT_TYPE) == MIME_TYPE_DISPOSITION_NOTIFICATION) {
+      MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(
+          target->GetMDNPayload().GetMIMEHEADERCTX());
+    }
+    for (MimeTreeNode* child = node->GetFirstChildNode(); child != nullptr;
+         child = node->GetNextChildNode()) {
+      std::unique_ptr<MoxMsgMimePart> part(new MoxMsgMimePart());
+      part->SetTagName("mimepart");
+      part->AppendHdrsHlpr(target, child);
+      AppendElement(part.get());
+      part.release();
+    }
+  } catch (const std::bad_alloc&) {
+    ThrowCode(MOXXMLERR_OUT_OF_MEMORY, "MoxMsgMimePart::AppendHdrsHlpr");
   }
 }
 

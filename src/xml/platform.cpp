@@ -1,6 +1,8 @@
 // The lock around the XML platform's initialisation and termination, and the hosts' guard.
 #include <mutex>
+#include <new>
 
+#include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
 
@@ -22,12 +24,24 @@ namespace xerces = XERCES_CPP_NAMESPACE;
 // destroyed: no static constructor or destructor runs for it.
 std::mutex platformLock;
 
+// Set once the platform's initialisation has run out of memory. Xerces can neither finish nor
+// undo it then: its Terminate reads static data that was never set up, and without Terminate
+// its count stays taken over half-built data. So the platform is left alone from then on.
+bool platformLost = false;
+
 }  // namespace
 
 void InitializePlatform(const char* where) {
   std::lock_guard<std::mutex> hold(platformLock);
+  if (platformLost) ThrowCode(MoxXML::MOXXMLERR_OUT_OF_MEMORY, where);
   try {
     xerces::XMLPlatformUtils::Initialize();
+  } catch (const xerces::OutOfMemoryException&) {
+    platformLost = true;
+    ThrowCode(MoxXML::MOXXMLERR_OUT_OF_MEMORY, where);
+  } catch (const std::bad_alloc&) {
+    platformLost = true;
+    ThrowCode(MoxXML::MOXXMLERR_OUT_OF_MEMORY, where);
   } catch (const xerces::XMLException& e) {
     // No transcoder may be up to convert the message; Terminate balances the count that
     // Initialize took before it failed.

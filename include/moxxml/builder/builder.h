@@ -16,10 +16,13 @@ class MDNAndPayloadMIMEOutputTarget;
 // on first use and replaces the value on later calls. The sections applinfo, transport, msginfo
 // and payload stay detached (owned by the builder) until Serialize attaches them to the root,
 // always in that order. Failures are MoxExceptions of the node classes, passed through; what
-// was created before a failure stays in the document.
+// was created before a failure stays in the document. Running out of memory is code 9 where
+// the node classes say so (headers, MIME trees, payload encoding, Serialize) and
+// std::bad_alloc elsewhere; nothing is leaked either way.
 //
 // Copies are deep: a copy serialises to the same text as its source at the moment of copying,
-// and afterwards the two are independent.
+// and afterwards the two are independent. An assignment that fails leaves its target as it
+// was.
 class MOXXML_EXPORT MoxMsgBuilder {
  public:
   MoxMsgBuilder();

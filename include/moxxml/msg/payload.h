@@ -31,10 +31,11 @@ class MOXXML_EXPORT MoxMsgPayload : public MoxMsgElement {
   ~MoxMsgPayload() override;
 
   int GetNodeType() const override;
-  // Stores value encoded with the type in force. Throws code 9 for an unknown type.
+  // Stores value encoded with the type in force. Throws code 9 for an unknown type and when
+  // memory runs out; the stored value is then unchanged.
   void SetTagValue(const std::string& value) override;
   // The decoded value; for the encoded types a reference valid until the next Set/GetTagValue.
-  // Throws code 9 for an unknown type.
+  // Throws code 9 for an unknown type and when memory runs out.
   const std::string& GetTagValue() override;
   // The stored (encoded) text, which the serialiser writes.
   const std::string& GetTagValueForSerialization() override;

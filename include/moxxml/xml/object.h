@@ -66,7 +66,12 @@ class MOXXML_EXPORT MoxXMLObject {
   // Serializer diagnostics go to errorCallback, or to the standard error stream when it is
   // null. Initialises and terminates the XML platform inside the call, so calls must not
   // overlap in time, on any object. Returns 0; every failure throws MoxException with the
-  // operation "MoxXMLObject::Serialize" and the code and text of its cause.
+  // operation "MoxXMLObject::Serialize" and the code and text of its cause; running out of
+  // memory, in the XML library too, is code 9 with "Out of memory.".
+  // Narrow text is read in the transcoder's code page (UTF-8 on Debian): bytes it cannot read
+  // are written as U+FFFD and a NUL byte ends a text, and each text so altered is one warning
+  // diagnostic naming its element. An element that cannot be built at all (a name the DOM
+  // refuses) is left out with its content and reported as an error diagnostic.
   int Serialize(SerializeCallback outputCallback, void* outputContext, bool prettyPrint,
                 SerializeCallback errorCallback, void* errorContext);
 
