@@ -48,11 +48,13 @@ class MOXXML_EXPORT MoxMsgBuilder {
   void SetMsgInfoAS1To(const std::string& value);
   void SetMsgInfoAS1From(const std::string& value);
 
-  // Adds the headers of context (must not be null) to transport/transprotocol/headers.
+  // Adds the headers of context to transport/transprotocol/headers; a null context throws
+  // code 1 (after the two sections are created).
   void AddTransportProtocolHeaders(mime_header_context* context);
   // Sets name and version of the one transport protocol and adds the headers parsed from
   // rfc822Headers, then those of context when it is not null. A text that does not parse
-  // throws MoxException(negative parser code, "MIMEParse failed.\n<description>").
+  // throws MoxException(negative parser code, "MIMEParse failed.\n<description>"); no memory
+  // for the parse throws MoxException(-1, "Out of memory.").
   void AddTransportProtocol(const std::string& name, const std::string& version,
                             const std::string& rfc822Headers, mime_header_context* context);
   // Adds one more transport/security/secprotocol, filled as AddTransportProtocol fills its.

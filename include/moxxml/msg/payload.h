@@ -22,7 +22,8 @@ enum MOXFILTER_TYPES : int {
 
 // Keeps its value as element text in its stored form: encoded on SetTagValue and decoded on
 // every GetTagValue for quoted-printable and base64, unchanged for the other types. The
-// attribute "filter" names the type in force. A leaf: it admits message attributes only.
+// attribute "filter" names the type in force; it is absent for MOXFILTER_NONE and for numbers
+// outside the enumeration. A leaf: it admits message attributes only.
 class MOXXML_EXPORT MoxMsgPayload : public MoxMsgElement {
  public:
   MoxMsgPayload();

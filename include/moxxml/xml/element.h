@@ -46,7 +46,9 @@ class MOXXML_EXPORT MoxXMLElement : public MoxXMLObject {
 
  protected:
   // Adds this element (or, for the root, only its content) under parent, then its
-  // attributes and children in list order. Failures of its own DOM element are swallowed.
+  // attributes and children in list order. An element whose own DOM element cannot be built
+  // is left out with its content and reported to the build's diagnostics, if any; running out
+  // of memory is not swallowed. Failures of attributes and children pass through.
   int SerializeToDOM(XERCES_CPP_NAMESPACE::DOMDocument* document,
                      XERCES_CPP_NAMESPACE::DOMNode* parent) override;
 

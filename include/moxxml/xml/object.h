@@ -19,8 +19,9 @@ class MoxXMLElement;
 // context given to Serialize. The result is ignored.
 typedef int (*SerializeCallback)(const char* data, int length, void* context);
 
-// A node carries a tag name and a tag value. Nothing here fails or throws.
-// Copies copy the name and the value; emptyValue is never assigned by any operation.
+// A node carries a tag name and a tag value, which are set and read without any check or
+// failure. Copies copy the name and the value, never the element that owns the node;
+// emptyValue is never assigned by any operation.
 class MOXXML_EXPORT MoxXMLObject {
  public:
   MoxXMLObject();
