@@ -35,7 +35,6 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace {
 
-using MoxXML::MOXXMLERR_OUT_OF_MEMORY;
 using MoxXML::MoxMsg::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines;
 using MoxXML::MoxMsg::MoxMsgMimePart;
 using MoxXML::MoxMsg::MoxMsgPayload;
@@ -44,7 +43,7 @@ using moxxml_test::FailAllocation;
 // Runs body with its nth allocation failing and writes how it ended into ending: "ok",
 // "bad_alloc", or "code where: text" of a MoxException. ending has room reserved, so that
 // writing it allocates nothing that the leak count would see.
-void Failing(std::size_t nth, const std::function<void()>& body, std::string& ending) {
+void Failing(std::size_t nth, std::string& ending, const std::function<void()>& body) {
   FailAllocation(nth);
   try {
     body();
@@ -198,13 +197,10 @@ TEST(AllocationFailure, BuilderFillCopyAndAssignment) {
   const Operation kOperations[] = {
       {"fill a builder",
        [&](std::size_t nth, std::string& ending) {
-         Failing(
-             nth,
-             [&] {
-               MoxMsgBuilder builder;
-               fixture.Fill(builder);
-             },
-             ending);
+         Failing(nth, ending, [&] {
+           MoxMsgBuilder builder;
+           fixture.Fill(builder);
+         });
        },
        {"bad_alloc", "-1 : Out of memory.", "-2 : MIMEParse failed.",
         "9 MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs: " + kOutOfMemory,
@@ -213,14 +209,11 @@ TEST(AllocationFailure, BuilderFillCopyAndAssignment) {
       {"copy a builder",
        [&](std::size_t nth, std::string& ending) {
          std::string copied;
-         Failing(
-             nth,
-             [&] {
-               MoxMsgBuilder copy(source);
-               FailAllocation(0);
-               copied = Text(copy);
-             },
-             ending);
+         Failing(nth, ending, [&] {
+           MoxMsgBuilder copy(source);
+           FailAllocation(0);
+           copied = Text(copy);
+         });
          EXPECT_TRUE(ending != "ok" || copied == expected);
        },
        {"bad_alloc"}},
@@ -229,8 +222,7 @@ TEST(AllocationFailure, BuilderFillCopyAndAssignment) {
          MoxMsgBuilder target;
          target.SetApplInfoName("before");
          const std::string before = Text(target);
-         Failing(
-             nth, [&] { target = source; }, ending);
+         Failing(nth, ending, [&] { target = source; });
          // Assignment is all or nothing.
          EXPECT_EQ(Text(target), ending == "ok" ? expected : before) << nth;
        },
@@ -273,9 +265,8 @@ TEST(AllocationFailure, Serialize) {
   const Operation operation = {"Serialize",
                                [&](std::size_t nth, std::string& ending) {
                                  std::string xml, diagnostics;
-                                 Failing(
-                                     nth, [&] { builder.Serialize(xml, diagnostics, false); },
-                                     ending);
+                                 Failing(nth, ending,
+                                         [&] { builder.Serialize(xml, diagnostics, false); });
                                  EXPECT_EQ(xml, ending == "ok" ? expected : "");
                                  EXPECT_EQ(Text(builder), expected);
                                },
@@ -306,11 +297,9 @@ int InitialiseFailing(std::size_t nth) {
   MoxXML::MoxMsg::MoxMsgRootElement root;
   std::string ending;
   ending.reserve(256);
-  Failing(
-      nth, [&] { root.Serialize(nullptr, nullptr, false, nullptr, nullptr); }, ending);
+  Failing(nth, ending, [&] { root.Serialize(nullptr, nullptr, false, nullptr, nullptr); });
   const bool first = ending == "9 MoxXMLObject::Serialize: " + kOutOfMemory;
-  Failing(
-      0, [&] { MoxXML::MoxXMLPlatformGuard again; }, ending);
+  Failing(0, ending, [&] { MoxXML::MoxXMLPlatformGuard again; });
   return first && ending == "9 MoxXMLPlatformGuard::MoxXMLPlatformGuard: " + kOutOfMemory ? 0 : 1;
 }
 
@@ -354,8 +343,7 @@ TEST(AllocationFailure, CaptureAndMimeTree) {
        [&](std::size_t nth, std::string& ending) {
          LoggerInterface logger;
          MDNAndPayloadMIMEOutputTarget target(logger);
-         Failing(
-             nth, [&] { Capture(target, 0); }, ending);
+         Failing(nth, ending, [&] { Capture(target, 0); });
          EXPECT_TRUE(ending != "ok" || moxxml_test::DumpTree(target.GetRootNode()) == kTree);
        },
        {"bad_alloc"}},
@@ -363,38 +351,33 @@ TEST(AllocationFailure, CaptureAndMimeTree) {
        [&](std::size_t nth, std::string& ending) {
          LoggerInterface logger;
          MDNAndPayloadMIMEOutputTarget target(logger);
-         Failing(
-             nth, [&] { Capture(target, 7); }, ending);
+         Failing(nth, ending, [&] { Capture(target, 7); });
          EXPECT_TRUE(ending != "ok" ||
                      moxxml_test::Flatten(target.GetMDNPayload().GetMIMEHEADERCTX()) == kFields);
        },
        {"bad_alloc"}},
       {"copy the capture target",
        [&](std::size_t nth, std::string& ending) {
-         Failing(
-             nth, [&] { MDNAndPayloadMIMEOutputTarget copy(fixture.target); }, ending);
+         Failing(nth, ending, [&] { MDNAndPayloadMIMEOutputTarget copy(fixture.target); });
        },
        {"bad_alloc"}},
       {"MoxMsgMimePart::AppendHdrs",
        [&](std::size_t nth, std::string& ending) {
          MoxMsgMimePart part;
-         Failing(
-             nth, [&] { part.AppendHdrs(&fixture.target); }, ending);
+         Failing(nth, ending, [&] { part.AppendHdrs(&fixture.target); });
        },
        {kHlpr, kHdrs}},
       {"SetMsgInfoMime",
        [&](std::size_t nth, std::string& ending) {
          MoxMsgBuilder builder;
          builder.SetMsgInfoMime(&fixture.target);  // the sections exist; a second part is added
-         Failing(
-             nth, [&] { builder.SetMsgInfoMime(&fixture.target); }, ending);
+         Failing(nth, ending, [&] { builder.SetMsgInfoMime(&fixture.target); });
        },
        {"bad_alloc", kHlpr, kHdrs}},
       {"AppendHdrs of a header context",
        [&](std::size_t nth, std::string& ending) {
          MoxMsgElementWithMIMEHEADERCTXHeaderRoutines element;
-         Failing(
-             nth, [&] { element.AppendHdrs(fixture.context); }, ending);
+         Failing(nth, ending, [&] { element.AppendHdrs(fixture.context); });
        },
        {kHdrs}},
   };
@@ -419,8 +402,7 @@ TEST(AllocationFailure, PayloadFilters) {
            payload.SetFilterType(type.type);
            payload.SetTagValue("before");
            const std::string stored = payload.GetTagValueForSerialization();
-           Failing(
-               nth, [&] { payload.SetTagValue(kText); }, ending);
+           Failing(nth, ending, [&] { payload.SetTagValue(kText); });
            EXPECT_EQ(payload.GetTagValue(), ending == "ok" ? kText : "before");
            EXPECT_TRUE(ending == "ok" || payload.GetTagValueForSerialization() == stored);
          },
@@ -431,8 +413,7 @@ TEST(AllocationFailure, PayloadFilters) {
            payload.SetFilterType(type.type);
            payload.SetTagValue(kText);
            const std::string* read = nullptr;
-           Failing(
-               nth, [&] { read = &payload.GetTagValue(); }, ending);
+           Failing(nth, ending, [&] { read = &payload.GetTagValue(); });
            EXPECT_TRUE(ending != "ok" || *read == kText);
          },
          {"9 MoxMsgPayload::GetTagValue: " + kOutOfMemory}},
