@@ -18,3 +18,9 @@ file(RELATIVE_PATH MOXXML_PC_PREFIX_FROM_PCFILEDIR ${CMAKE_INSTALL_FULL_LIBDIR}/
 configure_file(cmake/moxxml.pc.in ${PROJECT_BINARY_DIR}/moxxml.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/moxxml.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 install(FILES schema/moxmsg.xsd DESTINATION ${CMAKE_INSTALL_DATADIR}/moxxml)
+
+# Installed executables find the library relative to themselves, so that an install into any
+# prefix runs without LD_LIBRARY_PATH. A distribution, whose library sits in the loader's
+# path, drops the run path with -DCMAKE_SKIP_INSTALL_RPATH=ON.
+file(RELATIVE_PATH MOXXML_BIN_TO_LIB ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+set_target_properties(moxmsg PROPERTIES INSTALL_RPATH "$ORIGIN/${MOXXML_BIN_TO_LIB}")

@@ -1,9 +1,12 @@
 // MoxMsgBuilder: sections, setters, serialisation and deep copies of the message document.
 #include <memory>
+#include <utility>
 
 #include <moxxml/builder/builder.h>
 #include <moxxml/external/exception.h>
 #include <moxxml/mime/mdn_capture.h>
+
+#include "xml/node_ownership.h"
 
 using MoxXML::MoxXMLElement;
 using MoxXML::XMLNODE_ANY;
@@ -27,10 +30,12 @@ T* Mutable(const MoxXMLElement* element) {
   return static_cast<T*>(const_cast<MoxXMLElement*>(element));
 }
 
-MoxMsgElement* NewElement(const std::string& tag) {
-  auto* element = new MoxMsgElement();
+// A new element of class T named tag; nothing is left behind when naming it fails.
+template <typename T = MoxMsgElement>
+T* NewElement(const std::string& tag) {
+  std::unique_ptr<T> element(new T());
   element->SetTagName(tag);
-  return element;
+  return element.release();
 }
 
 // Appends child to parent; if the append is refused the child is released, not leaked.
@@ -65,34 +70,45 @@ MoxMsgBuilder::MoxMsgBuilder() {
 
 MoxMsgBuilder::MoxMsgBuilder(const MoxMsgBuilder& other) : root(other.root) { CopyFrom(other); }
 
+// Copies first, then exchanges: a copy that fails leaves this builder as it was, and the copy
+// takes this builder's former document with it.
 MoxMsgBuilder& MoxMsgBuilder::operator=(const MoxMsgBuilder& other) {
   if (this == &other) return *this;
-  ReleaseDetachedSections();
-  applInfo = transport = security = msgInfo = dataLocation = nullptr;
-  transProtocol = nullptr;
-  payload = nullptr;
-  root = other.root;
-  CopyFrom(other);
+  MoxMsgBuilder copy(other);
+  moxxml_internal::NodeOwnership::Swap(root, copy.root);
+  std::swap(applInfo, copy.applInfo);
+  std::swap(transport, copy.transport);
+  std::swap(transProtocol, copy.transProtocol);
+  std::swap(security, copy.security);
+  std::swap(msgInfo, copy.msgInfo);
+  std::swap(dataLocation, copy.dataLocation);
+  std::swap(payload, copy.payload);
   return *this;
 }
 
 MoxMsgBuilder::~MoxMsgBuilder() { ReleaseDetachedSections(); }
 
 // Takes over other's sections into this builder, whose root is already a deep copy of
-// other's root: attached sections are found in the copied root, detached ones are cloned, and
-// the inner handles are found again inside the copied sections.
+// other's root and whose handles are all null: attached sections are found in the copied
+// root, detached ones are cloned, and the inner handles are found again inside the copied
+// sections. The clones are held until all of them exist, so a failed clone leaks none.
 void MoxMsgBuilder::CopyFrom(const MoxMsgBuilder& other) {
-  auto section = [&](const MoxMsgElement* source) -> MoxMsgElement* {
+  std::unique_ptr<MoxMsgElement> detached[4];
+  auto section = [&](const MoxMsgElement* source, int slot) -> MoxMsgElement* {
     if (source == nullptr) return nullptr;
     if (other.IsAttached(source)) {
       return Mutable<MoxMsgElement>(root.GetMoxXMLElement(source->GetTagName(), XMLNODE_ANY));
     }
-    return static_cast<MoxMsgElement*>(source->Clone());
+    detached[slot].reset(static_cast<MoxMsgElement*>(source->Clone()));
+    return detached[slot].get();
   };
-  applInfo = section(other.applInfo);
-  transport = section(other.transport);
-  msgInfo = section(other.msgInfo);
-  payload = static_cast<MoxMsgPayload*>(section(other.payload));
+  MoxMsgElement* const sections[4] = {section(other.applInfo, 0), section(other.transport, 1),
+                                      section(other.msgInfo, 2), section(other.payload, 3)};
+  for (auto& clone : detached) clone.release();
+  applInfo = sections[0];
+  transport = sections[1];
+  msgInfo = sections[2];
+  payload = static_cast<MoxMsgPayload*>(sections[3]);
   if (transport && other.transProtocol) {
     transProtocol = Mutable<MoxMsgElementWithMIMEHEADERCTXHeaderRoutines>(
         transport->GetMoxXMLElement("transprotocol", XMLNODE_ANY));
@@ -164,9 +180,8 @@ MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgBuilder::FindOrCreateTransPr
   transProtocol = Mutable<MoxMsgElementWithMIMEHEADERCTXHeaderRoutines>(
       transport->GetMoxXMLElement("transprotocol", XMLNODE_ANY));
   if (transProtocol == nullptr) {
-    auto* created = new MoxMsgElementWithMIMEHEADERCTXHeaderRoutines();
-    created->SetTagName("transprotocol");
-    transProtocol = Adopt(transport, created);
+    transProtocol =
+        Adopt(transport, NewElement<MoxMsgElementWithMIMEHEADERCTXHeaderRoutines>("transprotocol"));
   }
   return transProtocol;
 }
@@ -191,9 +206,8 @@ void MoxMsgBuilder::AddTransportSecurityProtocol(const std::string& name,
                                                  mime_header_context* context) {
   if (transport == nullptr) transport = NewElement("transport");
   if (security == nullptr) security = Adopt(transport, NewElement("security"));
-  auto* created = new MoxMsgElementWithMIMEHEADERCTXHeaderRoutines();
-  created->SetTagName("secprotocol");
-  auto* protocol = Adopt(security, created);
+  auto* protocol =
+      Adopt(security, NewElement<MoxMsgElementWithMIMEHEADERCTXHeaderRoutines>("secprotocol"));
   MoxMsgElement* handle = protocol;
   CreateTagAndValue(&handle, "secprotocol", "name", name);
   CreateTagAndValue(&handle, "secprotocol", "version", version);
@@ -239,18 +253,14 @@ void MoxMsgBuilder::SetMsgInfoMime(MDNAndPayloadMIMEOutputTarget* target) {
   if (msgInfo == nullptr) msgInfo = NewElement("msginfo");
   auto* mime = Mutable<MoxMsgElement>(msgInfo->GetMoxXMLElement("mime", XMLNODE_ANY));
   if (mime == nullptr) mime = Adopt(msgInfo, NewElement("mime"));
-  std::unique_ptr<MoxMsgMimePart> part(new MoxMsgMimePart());
-  part->SetTagName("mimepart");
+  std::unique_ptr<MoxMsgMimePart> part(NewElement<MoxMsgMimePart>("mimepart"));
   part->AppendHdrs(target);
   mime->AppendElement(part.get());
   part.release();
 }
 
 void MoxMsgBuilder::SetPayload(const std::string& text, MoxXML::MoxMsg::MOXFILTER_TYPES encoding) {
-  if (payload == nullptr) {
-    payload = new MoxMsgPayload();
-    payload->SetTagName("payload");
-  }
+  if (payload == nullptr) payload = NewElement<MoxMsgPayload>("payload");
   payload->SetFilterType(encoding);
   payload->SetTagValue(text);
 }

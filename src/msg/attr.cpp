@@ -2,6 +2,8 @@
 #include <moxxml/msg/attr.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
+
 namespace MoxXML {
 namespace MoxMsg {
 
@@ -18,7 +20,9 @@ MoxMsgAttr::~MoxMsgAttr() = default;
 
 int MoxMsgAttr::GetNodeType() const { return MSGNODE_ATTR; }
 
-MoxMsgAttr* MoxMsgAttr::Clone() const { return new MoxMsgAttr(*this); }
+MoxMsgAttr* MoxMsgAttr::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxMsgAttr::Clone");
+}
 
 }  // namespace MoxMsg
 }  // namespace MoxXML

@@ -5,6 +5,8 @@
 #include <moxxml/msg/element.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
+#include "xml/node_ownership.h"
 #include "xml/refusal.h"
 
 namespace MoxXML {
@@ -61,7 +63,9 @@ const std::string& MoxMsgElement::GetTagValue() {
 
 const std::string& MoxMsgElement::GetTagValueForSerialization() { return emptyValue; }
 
-MoxMsgElement* MoxMsgElement::Clone() const { return new MoxMsgElement(*this); }
+MoxMsgElement* MoxMsgElement::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxMsgElement::Clone");
+}
 
 bool MoxMsgElement::IsValidAttributeType(MoxXMLAttr* attribute) const {
   return attribute->GetNodeType() == MSGNODE_ATTR;
@@ -72,8 +76,12 @@ bool MoxMsgElement::IsValidElementType(MoxXMLElement* element) const {
 }
 
 int MoxMsgElement::AppendElement(MoxXMLElement* element) {
-  // A null child is refused by the generic append before anything else.
-  if (element != nullptr) element->SetTagName(NormalisedTagName(element->GetTagName()));
+  // A null child is refused by the generic append before anything else; a child that this
+  // element may not own is refused before it is renamed, so that no other tree changes.
+  if (element != nullptr) {
+    moxxml_internal::NodeOwnership::CheckChild(*this, *element, "MoxXMLElement::AppendElement");
+    element->SetTagName(NormalisedTagName(element->GetTagName()));
+  }
   return MoxXMLElement::AppendElement(element);
 }
 

@@ -1,11 +1,13 @@
 // MoxMsgElementWithMIMEHEADERCTXHeaderRoutines and MoxMsgMimePart: header contexts and MIME
 // trees turned into "headers", "parms" and "mimepart" elements.
 #include <memory>
+#include <new>
 
 #include <moxxml/mime/mdn_capture.h>
 #include <moxxml/msg/mime_headers.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
 #include "xml/refusal.h"
 
 namespace MoxXML {
@@ -31,34 +33,12 @@ void Adopt(MoxMsgElement* parent, std::unique_ptr<MoxMsgElement> child) {
   child.release();
 }
 
-}  // namespace
-
-MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines() =
-    default;
-MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines(
-    const MoxMsgElementWithMIMEHEADERCTXHeaderRoutines& other) = default;
-MoxMsgElementWithMIMEHEADERCTXHeaderRoutines&
-MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::operator=(
-    const MoxMsgElementWithMIMEHEADERCTXHeaderRoutines& other) = default;
-MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::~MoxMsgElementWithMIMEHEADERCTXHeaderRoutines() =
-    default;
-
-int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::GetNodeType() const { return MSGNODE_ELEMENT; }
-
-MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone()
-    const {
-  return new MoxMsgElementWithMIMEHEADERCTXHeaderRoutines(*this);
-}
-
-int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(mime_header_context* context) {
-  if (context == nullptr) {
-    ThrowCode(MOXXMLERR_NULL_POINTER, "MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs");
-  }
-  if (context->next == nullptr) return MOXXMLERR_SUCCESS;
-
+// The body of AppendHdrs for a context with at least one header.
+void AddHeaders(MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* element,
+                const mime_header_context* context) {
   std::unique_ptr<MoxMsgElement> created;
   auto* headers = static_cast<MoxMsgElement*>(
-      const_cast<MoxXMLElement*>(GetMoxXMLElement("headers", XMLNODE_ANY)));
+      const_cast<MoxXMLElement*>(element->GetMoxXMLElement("headers", XMLNODE_ANY)));
   if (headers == nullptr) {
     created.reset(new MoxMsgElement());
     created->SetTagName("headers");
@@ -77,7 +57,37 @@ int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(mime_header_context
     }
     Adopt(headers, std::move(header));
   }
-  if (created) Adopt(this, std::move(created));
+  if (created) Adopt(element, std::move(created));
+}
+
+}  // namespace
+
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines() =
+    default;
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::MoxMsgElementWithMIMEHEADERCTXHeaderRoutines(
+    const MoxMsgElementWithMIMEHEADERCTXHeaderRoutines& other) = default;
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines&
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::operator=(
+    const MoxMsgElementWithMIMEHEADERCTXHeaderRoutines& other) = default;
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::~MoxMsgElementWithMIMEHEADERCTXHeaderRoutines() =
+    default;
+
+int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::GetNodeType() const { return MSGNODE_ELEMENT; }
+
+MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone()
+    const {
+  return moxxml_internal::CloneOf(*this, "MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::Clone");
+}
+
+int MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(mime_header_context* context) {
+  static const char kWhere[] = "MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs";
+  if (context == nullptr) ThrowCode(MOXXMLERR_NULL_POINTER, kWhere);
+  if (context->next == nullptr) return MOXXMLERR_SUCCESS;
+  try {
+    AddHeaders(this, context);
+  } catch (const std::bad_alloc&) {
+    ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
+  }
   return MOXXMLERR_SUCCESS;
 }
 
@@ -94,7 +104,9 @@ bool MoxMsgMimePart::IsValidElementType(MoxXMLElement* element) const {
   return element->GetNodeType() == MSGNODE_ELEMENT;
 }
 
-MoxMsgMimePart* MoxMsgMimePart::Clone() const { return new MoxMsgMimePart(*this); }
+MoxMsgMimePart* MoxMsgMimePart::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxMsgMimePart::Clone");
+}
 
 MoxMsgMimePart* MoxMsgMimePart::AppendHdrs(MDNAndPayloadMIMEOutputTarget* target) {
   if (target == nullptr) ThrowCode(MOXXMLERR_NULL_POINTER, "MoxMsgMimePart::AppendHdrs");
@@ -102,22 +114,27 @@ MoxMsgMimePart* MoxMsgMimePart::AppendHdrs(MDNAndPayloadMIMEOutputTarget* target
   return this;
 }
 
-// Recurses once per level of the MIME tree; the parser bounds that depth.
+// Recurses once per level of the MIME tree; the parser bounds that depth. The headers'
+// failures arrive converted by AppendHdrs; what this step allocates itself is converted here.
 void MoxMsgMimePart::AppendHdrsHlpr(MDNAndPayloadMIMEOutputTarget* target, MimeTreeNode* node) {
   if (node == nullptr) return;
   const MIMEEntityDescription* entity = node->GetMIMEEntityDescription();
   MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(entity->GetMIMEHEADERCTX());
-  if (entity->GetHeaderValMimeId(MIME_HDR_CONTENT_TYPE) == MIME_TYPE_DISPOSITION_NOTIFICATION) {
-    MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(
-        target->GetMDNPayload().GetMIMEHEADERCTX());
-  }
-  for (MimeTreeNode* child = node->GetFirstChildNode(); child != nullptr;
-       child = node->GetNextChildNode()) {
-    std::unique_ptr<MoxMsgMimePart> part(new MoxMsgMimePart());
-    part->SetTagName("mimepart");
-    part->AppendHdrsHlpr(target, child);
-    AppendElement(part.get());
-    part.release();
+  try {
+    if (entity->GetHeaderValMimeId(MIME_HDR_CONTENT_TYPE) == MIME_TYPE_DISPOSITION_NOTIFICATION) {
+      MoxMsgElementWithMIMEHEADERCTXHeaderRoutines::AppendHdrs(
+          target->GetMDNPayload().GetMIMEHEADERCTX());
+    }
+    for (MimeTreeNode* child = node->GetFirstChildNode(); child != nullptr;
+         child = node->GetNextChildNode()) {
+      std::unique_ptr<MoxMsgMimePart> part(new MoxMsgMimePart());
+      part->SetTagName("mimepart");
+      part->AppendHdrsHlpr(target, child);
+      AppendElement(part.get());
+      part.release();
+    }
+  } catch (const std::bad_alloc&) {
+    ThrowCode(MOXXMLERR_OUT_OF_MEMORY, "MoxMsgMimePart::AppendHdrsHlpr");
   }
 }
 

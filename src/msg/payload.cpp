@@ -1,12 +1,14 @@
 // MoxMsgPayload: the payload element and its transfer encodings.
 #include <algorithm>
 #include <memory>
+#include <new>
 
 #include <moxxml/external/tools.h>
 #include <moxxml/msg/attr.h>
 #include <moxxml/msg/payload.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
 #include "xml/refusal.h"
 
 namespace MoxXML {
@@ -86,7 +88,9 @@ MoxMsgPayload::~MoxMsgPayload() = default;
 
 int MoxMsgPayload::GetNodeType() const { return MSGNODE_ELEMENT; }
 
-MoxMsgPayload* MoxMsgPayload::Clone() const { return new MoxMsgPayload(*this); }
+MoxMsgPayload* MoxMsgPayload::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxMsgPayload::Clone");
+}
 
 bool MoxMsgPayload::IsValidAttributeType(MoxXMLAttr* attr) const {
   return attr->GetNodeType() == MSGNODE_ATTR;
@@ -109,15 +113,20 @@ void MoxMsgPayload::SetFilterType(MOXFILTER_TYPES type) {
   filterType = type;
 }
 
+// An unknown type, and memory that runs out for the filter, its container or their output,
+// are both code 9 under the operation's name; the stored value is then unchanged.
 void MoxMsgPayload::SetTagValue(const std::string& value) {
-  if (!IsKnown(filterType)) {
-    moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, "MoxMsgPayload::SetTagValue");
+  static const char kWhere[] = "MoxMsgPayload::SetTagValue";
+  if (!IsKnown(filterType)) moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
+  try {
+    if (!IsEncoded(filterType)) {
+      MoxXMLObject::SetTagValue(value);
+      return;
+    }
+    RunFilter(filterType, true, value, filterBuffer);
+  } catch (const std::bad_alloc&) {
+    moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
   }
-  if (!IsEncoded(filterType)) {
-    MoxXMLObject::SetTagValue(value);
-    return;
-  }
-  RunFilter(filterType, true, value, filterBuffer);
   // The stored text is what the encoder delivered; moving it spares a copy of a large
   // payload, and the buffer is refilled by every GetTagValue.
   tagValue.swap(filterBuffer);
@@ -125,11 +134,14 @@ void MoxMsgPayload::SetTagValue(const std::string& value) {
 }
 
 const std::string& MoxMsgPayload::GetTagValue() {
-  if (!IsKnown(filterType)) {
-    moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, "MoxMsgPayload::GetTagValue");
-  }
+  static const char kWhere[] = "MoxMsgPayload::GetTagValue";
+  if (!IsKnown(filterType)) moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
   if (!IsEncoded(filterType)) return tagValue;
-  RunFilter(filterType, false, tagValue, filterBuffer);
+  try {
+    RunFilter(filterType, false, tagValue, filterBuffer);
+  } catch (const std::bad_alloc&) {
+    moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
+  }
   return filterBuffer;
 }
 

@@ -2,6 +2,8 @@
 #include <moxxml/msg/root_element.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
+
 namespace MoxXML {
 namespace MoxMsg {
 
@@ -15,7 +17,9 @@ MoxMsgRootElement::~MoxMsgRootElement() = default;
 
 int MoxMsgRootElement::GetNodeType() const { return MSGNODE_ROOT; }
 
-MoxMsgRootElement* MoxMsgRootElement::Clone() const { return new MoxMsgRootElement(*this); }
+MoxMsgRootElement* MoxMsgRootElement::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxMsgRootElement::Clone");
+}
 
 bool MoxMsgRootElement::IsValidAttributeType(MoxXMLAttr*) const { return false; }
 

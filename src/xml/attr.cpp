@@ -6,6 +6,8 @@
 #include <moxxml/xml/attr.h>
 #include <moxxml/xml/codes.h>
 
+#include "xml/clone.h"
+#include "xml/error_handlers.h"
 #include "xml/node_name.h"
 #include "xml/refusal.h"
 #include "xml/xstr.h"
@@ -27,7 +29,9 @@ MoxXMLAttr::~MoxXMLAttr() = default;
 
 int MoxXMLAttr::GetNodeType() const { return XMLNODE_ATTR; }
 
-MoxXMLAttr* MoxXMLAttr::Clone() const { return new MoxXMLAttr(*this); }
+MoxXMLAttr* MoxXMLAttr::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxXMLAttr::Clone");
+}
 
 bool MoxXMLAttr::operator==(const MoxXMLAttr& other) const {
   return MoxXMLObject::operator==(other);
@@ -48,6 +52,14 @@ int MoxXMLAttr::SerializeToDOM(XERCES_CPP_NAMESPACE::DOMDocument* document,
   XStr value(GetTagValueForSerialization());
   static_cast<XERCES_CPP_NAMESPACE::DOMElement*>(parent)->setAttribute(name.unicodeForm(),
                                                                        value.unicodeForm());
+  if (name.Replaced() || name.Cut() || value.Replaced() || value.Cut()) {
+    // Named as written, so that the reader finds them in the document.
+    const std::string of = std::string("attribute '") + XStr(name.unicodeForm()).nativeForm() +
+                           "' of element '" + XStr(parent->getNodeName()).nativeForm() + "'";
+    moxxml_internal::ReportAlteredText(document, "The name of " + of, name.Replaced(), name.Cut());
+    moxxml_internal::ReportAlteredText(document, "The value of " + of, value.Replaced(),
+                                       value.Cut());
+  }
   return MOXXMLERR_SUCCESS;
 }
 

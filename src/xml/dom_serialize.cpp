@@ -1,6 +1,7 @@
 // MoxXMLObject::Serialize and GetXercesDOMRepresentation: DOM building and writing XML text.
 #include <climits>
 #include <memory>
+#include <new>
 #include <string>
 
 #include <xercesc/dom/DOMConfiguration.hpp>
@@ -13,6 +14,7 @@
 #include <xercesc/dom/DOMLSSerializer.hpp>
 #include <xercesc/framework/StdOutFormatTarget.hpp>
 #include <xercesc/framework/XMLFormatter.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLUni.hpp>
@@ -133,8 +135,7 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
     document.reset();
     // The callback takes an int length; a longer text is refused, never cut short.
     if (text.size() > static_cast<size_t>(INT_MAX)) {
-      ThrowCode(MOXXMLERR_OUT_OF_MEMORY, "MoxXMLObject::Serialize",
-                " The XML text is longer than the output callback can take.");
+      ThrowCode(MOXXMLERR_OUT_OF_MEMORY, "MoxXMLObject::Serialize");
     }
     outputCallback(text.data(), static_cast<int>(text.size()), outputContext);
   }
@@ -159,8 +160,18 @@ int MoxXMLObject::BuildXercesDOM(xerces::DOMDocument** document,
     *document = implementation->createDocument(nullptr, name.unicodeForm(), nullptr,
                                                xerces::XMLPlatformUtils::fgMemoryManager);
     moxxml_internal::DocumentBuild build(*document, diagnostics, textPieces);
+    if (name.Replaced() || name.Cut()) {
+      moxxml_internal::ReportAlteredText(
+          *document,
+          std::string("The name of element '") + XStr(name.unicodeForm()).nativeForm() + "'",
+          name.Replaced(), name.Cut());
+    }
     SerializeToDOM(*document, (*document)->getDocumentElement());
     return MOXXMLERR_SUCCESS;
+  } catch (const xerces::OutOfMemoryException&) {
+    ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
+  } catch (const std::bad_alloc&) {
+    ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
   } catch (const xerces::DOMException& e) {
     throw MoxException(e.code, kWhere, Native(e.getMessage()));
   } catch (const MoxException& e) {
@@ -202,6 +213,13 @@ int MoxXMLObject::Serialize(SerializeCallback outputCallback, void* outputContex
   } catch (const MoxException& e) {
     code = e.GetResultCode();
     text = e.GetText();
+  } catch (const xerces::OutOfMemoryException&) {
+    // The XML library's memory manager turns every failed allocation into this.
+    code = MOXXMLERR_OUT_OF_MEMORY;
+    text = moxxmlErrMsgTable[code].msg;
+  } catch (const std::bad_alloc&) {
+    code = MOXXMLERR_OUT_OF_MEMORY;
+    text = moxxmlErrMsgTable[code].msg;
   } catch (...) {
     text = moxxmlErrMsgTable[MOXXMLERR_UNKNOWN_EXCEPTION].msg;
   }

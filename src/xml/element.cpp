@@ -1,18 +1,22 @@
 // MoxXMLElement: ownership, checks, look-ups, cursors and DOM building of the element node.
 #include <algorithm>
 #include <memory>
+#include <new>
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/dom/DOMText.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
 
 #include <moxxml/external/exception.h>
 #include <moxxml/xml/codes.h>
 #include <moxxml/xml/element.h>
 
+#include "xml/clone.h"
 #include "xml/error_handlers.h"
 #include "xml/node_name.h"
+#include "xml/node_ownership.h"
 #include "xml/refusal.h"
 #include "xml/value_text.h"
 #include "xml/xstr.h"
@@ -21,6 +25,7 @@ namespace MoxXML {
 
 namespace {
 
+using moxxml_internal::NodeOwnership;
 using moxxml_internal::ThrowCode;
 
 bool PassesFilter(const MoxXMLObject& node, int nodeType) {
@@ -65,6 +70,13 @@ std::vector<Node*> CloneList(const std::vector<Node*>& source, const char* where
   copies.reserve(held.size());
   for (auto& node : held) copies.push_back(node.release());
   return copies;
+}
+
+// Makes element the owner of every node in its lists (copies are made owned by nothing).
+void AdoptAll(const MoxXMLElement& element, const MoxXMLElement::ChildList& children,
+              const MoxXMLElement::AttributeList& attributes) {
+  for (MoxXMLObject* node : children) NodeOwnership::SetOwner(*node, &element);
+  for (MoxXMLObject* node : attributes) NodeOwnership::SetOwner(*node, &element);
 }
 
 template <typename Node>
@@ -125,6 +137,7 @@ MoxXMLElement::MoxXMLElement(const MoxXMLElement& other)
     DestroyList(children);
     throw;
   }
+  AdoptAll(*this, children, attributes);
 }
 
 MoxXMLElement& MoxXMLElement::operator=(const MoxXMLElement& other) {
@@ -145,6 +158,7 @@ MoxXMLElement& MoxXMLElement::operator=(const MoxXMLElement& other) {
   DestroyList(attributes);
   children.swap(newChildren);
   attributes.swap(newAttributes);
+  AdoptAll(*this, children, attributes);
   childCursor = newChildCursor;
   attributeCursor = newAttributeCursor;
   return *this;
@@ -157,7 +171,9 @@ MoxXMLElement::~MoxXMLElement() {
 
 int MoxXMLElement::GetNodeType() const { return XMLNODE_ELEMENT; }
 
-MoxXMLElement* MoxXMLElement::Clone() const { return new MoxXMLElement(*this); }
+MoxXMLElement* MoxXMLElement::Clone() const {
+  return moxxml_internal::CloneOf(*this, "MoxXMLElement::Clone");
+}
 
 bool MoxXMLElement::IsValidAttributeType(MoxXMLAttr* attribute) const {
   return attribute->GetNodeType() == XMLNODE_ATTR;
@@ -177,10 +193,12 @@ int MoxXMLElement::AppendAttribute(MoxXMLAttr* attribute) {
   if (!IsValidAttributeType(attribute)) {
     ThrowCode(MOXXMLERR_INVALID_ATTRIBUTE_TYPE, "MoxXMLElement::AppendAttribute");
   }
+  NodeOwnership::CheckAttribute(*attribute, "MoxXMLElement::AppendAttribute");
   if (AttributeExists(moxxml_internal::SerializationName(*attribute))) {
     ThrowCode(MOXXMLERR_ATTRIBUTE_EXISTS, "MoxXMLElement::AppendAttribute");
   }
   attributes.push_back(attribute);
+  NodeOwnership::SetOwner(*attribute, this);
   return MOXXMLERR_SUCCESS;
 }
 
@@ -264,8 +282,10 @@ int MoxXMLElement::AppendElement(MoxXMLElement* element) {
   if (!IsValidElementType(element)) {
     ThrowCode(MOXXMLERR_INVALID_ELEMENT_TYPE, "MoxXMLElement::AppendElement");
   }
+  NodeOwnership::CheckChild(*this, *element, "MoxXMLElement::AppendElement");
   CheckTagName(element->GetTagName());
   children.push_back(element);
+  NodeOwnership::SetOwner(*element, this);
   return MOXXMLERR_SUCCESS;
 }
 
@@ -417,23 +437,36 @@ int MoxXMLElement::SerializeToDOM(XERCES_CPP_NAMESPACE::DOMDocument* document,
     own = parent;
   } else {
     const std::string name = moxxml_internal::SerializationName(*this);
-    // Text that cannot be converted is refused rather than silently left out.
-    XStr unicodeName(name);
-    const XMLCh* nameForm = unicodeName.unicodeForm();
-    moxxml_internal::ValueText text(document, GetTagValueForSerialization());
+    // One guarded block: whatever keeps this element from being built (a name the DOM
+    // refuses, a text that converts to nothing, a host's getter that throws) leaves it out
+    // with its content, reported, and the rest of the tree goes on. Running out of memory
+    // is no such case: a document that silently lacks an element would be worse than none.
     try {
+      XStr unicodeName(name);
+      const XMLCh* nameForm = unicodeName.unicodeForm();
+      moxxml_internal::ValueText text(document, GetTagValueForSerialization());
       XERCES_CPP_NAMESPACE::DOMElement* created = document->createElement(nameForm);
       parent->appendChild(created);
       own = created;
       text.AppendTo(created);
-    } catch (const XERCES_CPP_NAMESPACE::DOMException& e) {
-      // The element stays out, with its content, and the rest of the tree goes on; the
-      // serializer's error handler hears of it when one is installed on the document.
-      moxxml_internal::ReportLeftOutElement(document, name, e.getMessage());
-    } catch (const MoxException&) {
+      if (unicodeName.Replaced() || unicodeName.Cut() || text.Replaced() || text.Cut()) {
+        // Named as written, so that the reader finds it in the document.
+        const std::string written = XStr(nameForm).nativeForm();
+        moxxml_internal::ReportAlteredText(document, "The name of element '" + written + "'",
+                                           unicodeName.Replaced(), unicodeName.Cut());
+        moxxml_internal::ReportAlteredText(document, "The value of element '" + written + "'",
+                                           text.Replaced(), text.Cut());
+      }
+    } catch (const XERCES_CPP_NAMESPACE::OutOfMemoryException&) {
       throw;
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const XERCES_CPP_NAMESPACE::DOMException& e) {
+      if (own == nullptr) moxxml_internal::ReportLeftOutElement(document, name, e.getMessage());
+    } catch (const MoxException& e) {
+      if (own == nullptr) moxxml_internal::ReportLeftOutElement(document, name, e.GetText());
     } catch (...) {
-      moxxml_internal::ReportLeftOutElement(document, name, nullptr);
+      if (own == nullptr) moxxml_internal::ReportLeftOutElement(document, name, std::string());
     }
     if (own == nullptr) return MOXXMLERR_SUCCESS;
   }

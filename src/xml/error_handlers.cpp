@@ -16,9 +16,11 @@ namespace {
 
 using XERCES_CPP_NAMESPACE::DOMError;
 
-// "element-left-out": the type of the diagnostic below.
+// The types of the diagnostics below: "element-left-out", "text-altered".
 constexpr XMLCh kLeftOutType[] = {u'e', u'l', u'e', u'm', u'e', u'n', u't', u'-', u'l',
                                   u'e', u'f', u't', u'-', u'o', u'u', u't', 0};
+constexpr XMLCh kAlteredType[] = {u't', u'e', u'x', u't', u'-', u'a', u'l',
+                                  u't', u'e', u'r', u'e', u'd', 0};
 
 const char* CallbackPrefix(short severity) {
   switch (severity) {
@@ -43,19 +45,30 @@ const char* StdErrPrefix(short severity) {
 }
 
 // A diagnostic of our own, shaped like the serializer's, without a location.
-class LeftOutError : public DOMError {
+class OwnError : public DOMError {
  public:
-  explicit LeftOutError(const std::string& text) : message(text) {}
-  ErrorSeverity getSeverity() const override { return DOM_SEVERITY_ERROR; }
+  OwnError(ErrorSeverity severity, const XMLCh* type, const std::string& text)
+      : severity(severity), type(type), message(text) {}
+  ErrorSeverity getSeverity() const override { return severity; }
   const XMLCh* getMessage() const override { return message.unicodeForm(); }
   XERCES_CPP_NAMESPACE::DOMLocator* getLocation() const override { return nullptr; }
   void* getRelatedException() const override { return nullptr; }
-  const XMLCh* getType() const override { return kLeftOutType; }
+  const XMLCh* getType() const override { return type; }
   void* getRelatedData() const override { return nullptr; }
 
  private:
+  ErrorSeverity severity;
+  const XMLCh* type;
   XStr message;
 };
+
+// Hands text to the diagnostics handler of document's build, if any.
+void Report(XERCES_CPP_NAMESPACE::DOMDocument* document, DOMError::ErrorSeverity severity,
+            const XMLCh* type, const std::string& text) {
+  const DocumentBuild* build = DocumentBuild::Of(document);
+  XERCES_CPP_NAMESPACE::DOMErrorHandler* handler = build ? build->Diagnostics() : nullptr;
+  if (handler != nullptr) handler->handleError(OwnError(severity, type, text));
+}
 
 }  // namespace
 
@@ -107,16 +120,27 @@ void StdErrDOMErrorHandler::Handle(const DOMError& error) {
 }
 
 void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& name,
-                          const XMLCh* reason) {
-  const DocumentBuild* build = DocumentBuild::Of(document);
-  XERCES_CPP_NAMESPACE::DOMErrorHandler* handler = build ? build->Diagnostics() : nullptr;
-  if (handler == nullptr) return;
+                          const std::string& reason) {
+  if (DocumentBuild::Of(document) == nullptr) return;
   std::string text = "Element '" + name + "' was left out with its content";
-  if (reason != nullptr) {
-    text += ": ";
-    text += XStr(reason).nativeForm();
-  }
-  handler->handleError(LeftOutError(text));
+  if (!reason.empty()) text += ": " + reason;
+  Report(document, DOMError::DOM_SEVERITY_ERROR, kLeftOutType, text);
+}
+
+void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& name,
+                          const XMLCh* reason) {
+  if (DocumentBuild::Of(document) == nullptr) return;
+  ReportLeftOutElement(document, name, reason != nullptr ? XStr(reason).nativeForm() : "");
+}
+
+void ReportAlteredText(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& what,
+                       bool replaced, bool cut) {
+  if ((!replaced && !cut) || DocumentBuild::Of(document) == nullptr) return;
+  std::string text = what + " was written altered: ";
+  if (replaced) text += "bytes that are not valid in the process's code page became U+FFFD";
+  if (replaced && cut) text += ", and ";
+  if (cut) text += "it was cut at a NUL byte";
+  Report(document, DOMError::DOM_SEVERITY_WARNING, kAlteredType, text + ".");
 }
 
 }  // namespace moxxml_internal

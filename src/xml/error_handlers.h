@@ -51,9 +51,17 @@ class StdErrDOMErrorHandler : public PendingErrorHandler {
   void Handle(const XERCES_CPP_NAMESPACE::DOMError& error) override;
 };
 
-// Tells the diagnostics handler of document's build, if any, that the element named name could not
-// be created (reason: the DOM's message, may be null) and stays out with its content.
+// Tell the diagnostics handler of document's build, if any, that the element named name could
+// not be created (reason: why, may be empty or null) and stays out with its content.
+void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& name,
+                          const std::string& reason);
 void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& name,
                           const XMLCh* reason);
+
+// Warns the diagnostics handler of document's build, if any, that a text was written altered:
+// what names it ("The value of element 'x'"); replaced: bytes became U+FFFD; cut: it ended at
+// a NUL byte. Nothing is said when neither holds.
+void ReportAlteredText(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& what,
+                       bool replaced, bool cut);
 
 }  // namespace moxxml_internal

@@ -1,7 +1,9 @@
 // The lock around the XML platform's initialisation and termination, and the hosts' guard.
 #include <mutex>
+#include <new>
 #include <type_traits>
 
+#include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
 
@@ -26,6 +28,11 @@ std::mutex platformLock;
 static_assert(std::is_trivially_destructible<std::mutex>::value,
               "the platform lock must outlive every static destructor of the process");
 
+// Set once the platform's initialisation has run out of memory. Xerces can neither finish nor
+// undo it then: its Terminate reads static data that was never set up, and without Terminate
+// its count stays taken over half-built data. So the platform is left alone from then on.
+bool platformLost = false;
+
 }  // namespace
 
 // Only the count and the start and stop need the lock. In between, Xerces 3.2 keeps its shared
@@ -34,8 +41,15 @@ static_assert(std::is_trivially_destructible<std::mutex>::value,
 // registry's list, the code page converter). So documents are built and written without it.
 void InitializePlatform(const char* where) {
   std::lock_guard<std::mutex> hold(platformLock);
+  if (platformLost) ThrowCode(MoxXML::MOXXMLERR_OUT_OF_MEMORY, where);
   try {
     xerces::XMLPlatformUtils::Initialize();
+  } catch (const xerces::OutOfMemoryException&) {
+    platformLost = true;
+    ThrowCode(MoxXML::MOXXMLERR_OUT_OF_MEMORY, where);
+  } catch (const std::bad_alloc&) {
+    platformLost = true;
+    ThrowCode(MoxXML::MOXXMLERR_OUT_OF_MEMORY, where);
   } catch (const xerces::XMLException& e) {
     // No transcoder may be up to convert the message; Terminate balances the count that
     // Initialize took before it failed.

@@ -27,6 +27,8 @@ ValueText::ValueText(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::str
   }
   whole = std::make_unique<XStr>(value);
   whole->unicodeForm();
+  replaced = whole->Replaced();
+  cut = whole->Cut();
 }
 
 ValueText::~ValueText() = default;

@@ -14,29 +14,44 @@
 namespace moxxml_internal {
 
 // Lives for one statement or block while the XML platform is initialised. Narrow text is
-// in the process's code page as the XML library's transcoder sees it. A conversion that
-// yields nothing throws MoxException(1) from the accessor.
+// in the process's code page as the XML library's transcoder sees it; the transcoder writes
+// bytes it cannot read as U+FFFD, and a NUL byte ends the text as it ends a C string. A
+// conversion that yields nothing throws MoxException(1) from the accessor.
 class XStr {
  public:
   explicit XStr(const char* native) : unicode(XERCES_CPP_NAMESPACE::XMLString::transcode(native)) {}
 
-  // A transcoder replaces bytes it cannot read (U+FFFD) and a NUL byte would cut the text
-  // short; both would change the text silently, so such input converts to nothing.
+  // Records whether the text was altered on the way (Replaced, Cut), so that callers can
+  // say so: partners' data is written as well as it can be, never refused.
   explicit XStr(const std::string& native) {
-    if (IsAscii(native.data(), native.size())) {
-      Widen(native.data(), native.size());
+    const char* text = native.c_str();
+    size_t length = native.size();
+    if (IsAscii(text, length)) {
+      Widen(text, length);
       return;
     }
-    if (native.find('\0') != std::string::npos) {
-      faulty = true;
-      return;
+    const void* nul = std::memchr(text, '\0', length);
+    if (nul != nullptr) {
+      cut = true;
+      length = static_cast<size_t>(static_cast<const char*>(nul) - text);
+      if (IsAscii(text, length)) {
+        Widen(text, length);
+        return;
+      }
     }
-    unicode = XERCES_CPP_NAMESPACE::XMLString::transcode(native.c_str());
+    unicode = XERCES_CPP_NAMESPACE::XMLString::transcode(text);
     if (unicode == nullptr) return;
-    char* back = XERCES_CPP_NAMESPACE::XMLString::transcode(unicode);
-    faulty = back == nullptr || native != back;
+    // Converting back shows whether every byte came through; U+FFFD in the input itself
+    // comes back unchanged.
+    char* back = nullptr;
+    try {
+      back = XERCES_CPP_NAMESPACE::XMLString::transcode(unicode);
+    } catch (...) {
+      XERCES_CPP_NAMESPACE::XMLString::release(&unicode);
+      throw;
+    }
+    replaced = back == nullptr || std::strcmp(back, text) != 0;
     XERCES_CPP_NAMESPACE::XMLString::release(&back);
-    if (faulty) XERCES_CPP_NAMESPACE::XMLString::release(&unicode);
   }
 
   explicit XStr(const XMLCh* unicodeText)
@@ -46,8 +61,7 @@ class XStr {
   XStr(const char* ascii, size_t length) { Widen(ascii, length); }
 
   // Text of ASCII characters without NUL reads the same in every ASCII-based code page, so
-  // it is widened in one pass; any other text goes through the transcoder and is converted
-  // back to prove it came through unchanged.
+  // it is widened in one pass; any other text goes through the transcoder.
   static bool IsAscii(const char* text, size_t length) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     unsigned char any = 0;
@@ -68,11 +82,6 @@ class XStr {
   }
 
   const XMLCh* unicodeForm() const {
-    if (faulty) {
-      ThrowCode(MoxXML::MOXXMLERR_NULL_POINTER, "XStr::unicodeForm",
-                " The text holds a NUL byte or bytes that are not valid in the process's "
-                "code page.");
-    }
     if (unicode == nullptr) ThrowCode(MoxXML::MOXXMLERR_NULL_POINTER, "XStr::unicodeForm");
     return unicode;
   }
@@ -81,6 +90,11 @@ class XStr {
     if (native == nullptr) ThrowCode(MoxXML::MOXXMLERR_NULL_POINTER, "XStr::nativeForm");
     return native;
   }
+
+  // Some bytes could not be read in the code page and became U+FFFD.
+  bool Replaced() const { return replaced; }
+  // The text held a NUL byte and was converted up to it.
+  bool Cut() const { return cut; }
 
  private:
   void Widen(const char* ascii, size_t length) {
@@ -92,7 +106,8 @@ class XStr {
 
   XMLCh* unicode = nullptr;
   char* native = nullptr;
-  bool faulty = false;
+  bool replaced = false;
+  bool cut = false;
 };
 
 }  // namespace moxxml_internal

@@ -85,8 +85,6 @@ TEST(MdnCapture, NotificationShapes) {
       {"Content-Type: message/disposition-notification\nX-A: 1\nX-B: 2\n\n"
        "Disposition: automatic-action/MDN-sent-automatically; processed/Error: x\n",
        "Disposition=automatic-action/MDN-sent-automatically; processed/Error: x;finalized"},
-      // Base64 is not decoded: an encoded body yields no field.
-      {dn + "Content-Transfer-Encoding: base64\r\n\r\nUmVwb3J0aW5nLVVBOiBndw0K\r\n", "finalized"},
       // Only the first of two notifications is captured.
       {dn + "\r\nDisposition: first\r\n\r\n--b\r\n" + dn + "\r\nDisposition: second\r\n",
        "Disposition=first;finalized"},
@@ -96,6 +94,78 @@ TEST(MdnCapture, NotificationShapes) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.dnPart);
     EXPECT_EQ(FieldsAtEveryFeed(report + row.dnPart + "--b--\r\n"), row.fields);
+  }
+}
+
+// An encoded notification is decoded as it streams (before, base64 and quoted-printable bodies
+// were captured empty), and a last field without a line break of its own is completed when
+// the entity ends (before, it was lost): at the end of a multipart without close delimiter,
+// of a message that is the notification itself, and of a decoded body.
+TEST(MdnCapture, EncodedBodiesAndALastFieldWithoutLineBreak) {
+  const std::string kFields =
+      "Reporting-UA=gw; moxxml;Original-Message-ID=<a@b>;Disposition=automatic-action/"
+      "MDN-sent-automatically; processed;finalized";
+  const std::string kDisposition =
+      "Disposition=automatic-action/MDN-sent-automatically; processed;finalized";
+  const std::string report =
+      "Content-Type: multipart/report; report-type=disposition-notification; boundary=b\r\n\r\n"
+      "--b\r\nContent-Type: text/plain\r\n\r\nProcessed.\r\n--b\r\n";
+  const std::string dn = "Content-Type: message/disposition-notification\r\n";
+  const struct {
+    std::string message;
+    const std::string& fields;
+  } kRows[] = {
+      {report + dn +
+           "Content-Transfer-Encoding: base64\r\n\r\n"
+           "UmVwb3J0aW5nLVVBOiBndzsgbW94eG1sDQpPcmlnaW5hbC1NZXNzYWdlLUlEOiA8YUBiPg0KRGlz\r\n"
+           "cG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vz\r\n"
+           "c2VkDQo=\r\n--b--\r\n",
+       kFields},
+      {report + dn +
+           "Content-Transfer-Encoding: Quoted-Printable\r\n\r\n"
+           "Reporting-UA: gw; mox=\r\nxml\r\nOriginal-Message-ID: <a=40b>\r\n"
+           "Disposition: automatic-=\r\naction/MDN-sent-automatically; processed\r\n"
+           "--b--\r\n",
+       kFields},
+      {report + dn + "\r\nDisposition: automatic-action/MDN-sent-automatically; processed",
+       kDisposition},
+      {dn + "\r\nDisposition: automatic-action/MDN-sent-automatically; processed", kDisposition},
+      {dn + "Content-Transfer-Encoding: BASE64\r\n\r\n"
+            "RGlzcG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vzc2Vk",
+       kDisposition},
+      {dn + "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+            "Disposition: automatic-action/MDN-sent-automatically; process=\r\ned=\r\n",
+       kDisposition},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.message);
+    EXPECT_EQ(FieldsAtEveryFeed(row.message), row.fields);
+  }
+}
+
+// A first call after the notification's header was finalized whose data end before the body
+// (possible when a parser finalizes a description ahead of the bytes it hands on): the rest
+// of the header is skipped in the following calls; before, the skip was clamped and header
+// bytes were read as fields.
+TEST(MdnCapture, SkipLargerThanTheCallCarriesOver) {
+  const std::string header =
+      "Content-Type: message/disposition-notification\r\nX-Long-Header: " + std::string(100, 'x') +
+      "\r\n\r\n";
+  const std::string body = "Final-Recipient: rfc822; a@b\r\nDisposition: manual-action/x\r\n";
+  for (size_t feed : moxxml_test::FeedSizes()) {
+    SCOPED_TRACE(moxxml_test::FeedSizeName(feed));
+    MIMEEntityDescription entity(0);
+    ASSERT_EQ(entity.Update(header.data(), static_cast<int>(header.size())),
+              static_cast<int>(header.size()));
+    ASSERT_TRUE(entity.IsFinalized());
+    LoggerInterface logger;
+    MDNAndPayloadMIMEOutputTarget target(logger);
+    moxxml_test::FeedInPieces(header + body, feed, [&](const char* data, size_t length) {
+      target.Update(data, static_cast<int>(length), &entity, &entity, false);
+    });
+    target.Finalize(&entity, &entity, false);
+    EXPECT_EQ(moxxml_test::Flatten(target.GetMDNPayload().GetMIMEHEADERCTX()),
+              "Final-Recipient=rfc822; a@b;Disposition=manual-action/x;");
   }
 }
 

@@ -1,5 +1,6 @@
 // MoxXMLElement: checks of appends, removal and update, look-ups, iterators, cursors,
 // equality, ownership and deep copies.
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
@@ -10,6 +11,19 @@
 
 #include "support/expect_refusal.h"
 #include "xml/recording_nodes.h"
+
+// Host classes that inherit Clone instead of overriding it.
+namespace host_app {
+class Stamp : public MoxXML::MoxMsg::MoxMsgElement {
+ public:
+  using MoxMsgElement::MoxMsgElement;
+  std::string ledger = "kept by the host";
+};
+class Note : public MoxXML::MoxXMLAttr {
+ public:
+  using MoxXMLAttr::MoxXMLAttr;
+};
+}  // namespace host_app
 
 namespace {
 
@@ -288,6 +302,72 @@ TEST(MoxXMLElementOwnership, RemovalAndDestructionOrder) {
   EXPECT_EQ(Join(log), "child1,grandchild,childattr,child2,child3,attr1,attr2");
 }
 
+// The whole tree below element as "name[first attribute]{children}".
+std::string Tree(const MoxXMLElement& element) {
+  std::string out = element.GetTagName();
+  if (const MoxXMLAttr* attr = element.GetMoxXMLAttr(XMLNODE_ANY))
+    out += "[" + attr->GetTagName() + "]";
+  std::string children;
+  for (auto it = element.GetMoxXMLElementBeginIter(XMLNODE_ANY);
+       it != element.GetMoxXMLElementEndIter(); ++it)
+    children += (children.empty() ? "" : ",") + Tree(**it);
+  return children.empty() ? out : out + "{" + children + "}";
+}
+
+// An element that would become its own descendant, and a node that already belongs to an
+// element (another or the same), are refused: before, the first recursed until the stack
+// overflowed on destruction and the second was deleted twice. Both trees stay unchanged, the
+// message element's renaming included; a copy of an owned node belongs to nobody.
+TEST(MoxXMLElementOwnership, CyclesAndSecondOwnersAreRefusedAndBothTreesStayUnchanged) {
+  MoxXMLElement top("top", ""), other("other", "");
+  auto* a = new MoxXMLElement("a", "");
+  auto* b = new MoxXMLElement("b", "");
+  auto* c = new MoxXMLElement("c", "");
+  auto* x = new MoxXMLAttr("x", "");
+  top.AppendElement(a);
+  a->AppendElement(b);
+  b->AppendElement(c);
+  a->AppendAttribute(x);
+  MoxMsg::MoxMsgElement message("m", ""), second("s", "");
+  auto* mixed = new MoxMsg::MoxMsgElement("MixedCase", "");
+  static_cast<MoxXMLElement&>(message).AppendElement(mixed);  // generic: not renamed
+  const std::string kCycle =
+      "This type of element cannot be added to this type of element. It is this element or "
+      "one of its ancestors.";
+  const std::string kOwned =
+      "This type of element cannot be added to this type of element. It already belongs to an "
+      "element.";
+  const std::string kOwnedAttr =
+      "This type of attribute cannot be added to this type of element. It already belongs to "
+      "an element.";
+  const struct {
+    std::function<void()> append;
+    int code;
+    const std::string& text;
+  } kRows[] = {
+      {[&] { a->AppendElement(a); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { top.AppendElement(&top); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { c->AppendElement(a); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { c->AppendElement(&top); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { other.AppendElement(b); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kOwned},
+      {[&] { a->AppendElement(b); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kOwned},
+      {[&] { second.AppendElement(mixed); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kOwned},
+      {[&] { message.AppendElement(&message); }, MOXXMLERR_INVALID_ELEMENT_TYPE, kCycle},
+      {[&] { other.AppendAttribute(x); }, MOXXMLERR_INVALID_ATTRIBUTE_TYPE, kOwnedAttr},
+      {[&] { a->AppendAttribute(x); }, MOXXMLERR_INVALID_ATTRIBUTE_TYPE, kOwnedAttr},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(&row - kRows);
+    ExpectRefusal(row.append, row.code,
+                  row.code == MOXXMLERR_INVALID_ATTRIBUTE_TYPE ? kAppendAttr : kAppend, row.text);
+    EXPECT_EQ(Tree(top) + " " + Tree(other), "top{a[x]{b{c}}} other");
+    EXPECT_EQ(Tree(message) + " " + Tree(second), "m{MixedCase} s");
+  }
+  EXPECT_EQ(other.AppendElement(new MoxXMLElement(*b)), MOXXMLERR_SUCCESS);
+  EXPECT_EQ(other.AppendAttribute(new MoxXMLAttr(*x)), MOXXMLERR_SUCCESS);
+  EXPECT_EQ(Tree(other), "other[x]{b{c}}");
+}
+
 // A copy owns its own nodes of the same classes, and its cursors walk its own lists;
 // assignment destroys the former nodes; self-assignment changes nothing; the source may be
 // a descendant of the target, destroyed by the assignment itself.
@@ -329,6 +409,45 @@ TEST(MoxXMLElementCopy, CopyAndAssignmentAreDeepAndIndependent) {
   EXPECT_EQ(target.GetMoxXMLElement("c", XMLNODE_ANY), before);
   source = *source.GetMoxXMLElement("c", XMLNODE_ANY);
   EXPECT_EQ(Entry(&source) + ":" + Lists(source), "c:gdeep");
+}
+
+// A host class that inherits Clone would be copied as its base class, losing its own part
+// without a word: the copy is refused instead, naming the class, and nodes cloned before are
+// released; an assignment leaves its target as it was.
+TEST(MoxXMLElementCopy, HostClassesWithoutCloneAreRefusedNotSliced) {
+  const std::string kText = "Method not implemented for this object type. host_app::";
+  MoxMsg::MoxMsgElement messageParent("p", "");
+  messageParent.AppendElement(new MoxMsg::MoxMsgElement("first", ""));
+  messageParent.AppendElement(new host_app::Stamp("stamp", ""));
+  MoxXMLElement plainParent("p", "");
+  plainParent.AppendAttribute(new MoxXMLAttr("first", ""));
+  plainParent.AppendAttribute(new host_app::Note("note", ""));
+  const std::string kStamp = kText +
+                             "Stamp does not override Clone: MoxXML::MoxMsg::MoxMsgElement::Clone "
+                             "would copy it as its base class.";
+  const std::string kNote =
+      kText +
+      "Note does not override Clone: MoxXML::MoxXMLAttr::Clone would copy it as its base "
+      "class.";
+  MoxXMLElement target("t", "");
+  target.AppendElement(new MoxXMLElement("kept", ""));
+  MoxMsg::MoxMsgElement messageTarget("t", "");
+  const struct {
+    std::function<void()> copy;
+    const char* where;
+    const std::string& text;
+  } kRows[] = {
+      {[&] { MoxMsg::MoxMsgElement copy(messageParent); }, "MoxMsgElement::Clone", kStamp},
+      {[&] { messageTarget = messageParent; }, "MoxMsgElement::Clone", kStamp},
+      {[&] { delete host_app::Stamp("s", "").Clone(); }, "MoxMsgElement::Clone", kStamp},
+      {[&] { MoxXMLElement copy(plainParent); }, "MoxXMLAttr::Clone", kNote},
+      {[&] { target = plainParent; }, "MoxXMLAttr::Clone", kNote},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(&row - kRows);
+    ExpectRefusal(row.copy, MOXXMLERR_METHOD_NOT_IMPLEMENTED, row.where, row.text);
+  }
+  EXPECT_EQ(Tree(target) + " " + Tree(messageTarget), "t{kept} t");
 }
 
 }  // namespace

@@ -175,29 +175,91 @@ TEST(Serialize, FailuresArriveConverted) {
   }
 }
 
-// Narrow text reaches the DOM through the transcoder of the process's code page; text that
-// would not come through unchanged is refused, never altered.
-TEST(Serialize, NonAsciiTextUnderCAndUtf8Locales) {
+// Partners' text that is not valid in the code page (UTF-8 here, whatever the locale) is
+// written, never refused: bytes the transcoder cannot read become U+FFFD and a NUL byte ends
+// the text. Each altered value is one warning naming its element (and attribute); a genuine
+// U+FFFD alters nothing. Names are treated alike.
+TEST(Serialize, TextThatIsNotValidUtf8IsWrittenWithReplacementsAndReported) {
+  const std::string kFffd = "\xEF\xBF\xBD";
+  const std::string kReplaced = "bytes that are not valid in the process's code page became U+FFFD";
+  const std::string kCut = "it was cut at a NUL byte";
+  const struct {
+    std::string value, written, reason;
+  } kRows[] = {
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+       ""},
+      {"Bestellung_M\xE4rz.edi", "Bestellung_M" + kFffd + "rz.edi", kReplaced},
+      {"a\x80z", "a" + kFffd + "z", kReplaced},
+      {"\xC3", kFffd, kReplaced},
+      {"\xED\xA0\x80", kFffd + kFffd + kFffd, kReplaced},  // a UTF-16 surrogate in UTF-8
+      {"x" + kFffd, "x" + kFffd, ""},
+      {{"a\0b", 3}, "a", kCut},
+      {{"\0", 1}, "", kCut},
+      {{"caf\xE9\0tail", 9}, "caf" + kFffd, kReplaced + ", and " + kCut},
+  };
   const std::string saved = std::setlocale(LC_ALL, nullptr);
   for (const char* locale : {"C", "C.UTF-8"}) {
     if (std::setlocale(LC_ALL, locale) == nullptr) continue;
-    SCOPED_TRACE(locale);
-    const std::string utf8 = "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80";
-    MoxMsgRootElement root;
-    root.AppendElement(Valued("m", utf8));
-    EXPECT_EQ(OutlineOf(root), "moxmsg{m=" + utf8 + "}");
-    const std::string kBad[] = {"caf\xE9", "a\x80z", "\xC3", {"a\0b", 3}, "\xED\xA0\x80"};
-    for (const std::string& bad : kBad) {
-      root.UpdateElement("m", bad, XMLNODE_ANY);
-      Received none;
-      ExpectRefusal([&] { root.Serialize(Collect, &none, false, Collect, &none); },
-                    MOXXMLERR_NULL_POINTER, kSerialize,
-                    "Null pointer exception. The text holds a NUL byte or bytes that are not "
-                    "valid in the process's code page.");
-      EXPECT_EQ(none.calls, 0);
+    for (const auto& row : kRows) {
+      SCOPED_TRACE(std::string(locale) + ": " + row.written);
+      MoxMsgRootElement root;
+      root.AppendElement(Valued("m", row.value));
+      root.AppendElement(new TypedElement(MSGNODE_ELEMENT, "t", row.value));
+      Received output, errors;
+      ASSERT_EQ(root.Serialize(Collect, &output, false, Collect, &errors), MOXXMLERR_SUCCESS);
+      const moxxml_test::ParsedNode doc = ParseXml(output.text);
+      EXPECT_EQ(doc.At("m").Attr("v"), row.written);
+      EXPECT_EQ(doc.At("t").text, row.written);
+      const std::string warning = "\nWarning Message:  ";
+      const std::string tail = " was written altered: " + row.reason + ".";
+      EXPECT_EQ(errors.text, row.reason.empty()
+                                 ? ""
+                                 : warning + "The value of attribute 'v' of element 'm'" + tail +
+                                       warning + "The value of element 't'" + tail);
+      EXPECT_EQ(errors.calls, row.reason.empty() ? 0 : 2);
     }
   }
   std::setlocale(LC_ALL, saved.c_str());
+
+  // Names, and the one-blank prefix on standard error.
+  MoxMsgRootElement root;
+  auto* element = Valued("m", "1");
+  element->AppendAttribute(new MoxMsgAttr({"a\0b", 3}, "2"));
+  root.AppendElement(element);
+  root.UpdateElementByVal("n\xE4me", "1", XMLNODE_ANY);  // renames past the tag-name check
+  testing::internal::CaptureStderr();
+  Received output;
+  ASSERT_EQ(root.Serialize(Collect, &output, false, nullptr, nullptr), MOXXMLERR_SUCCESS);
+  const moxxml_test::ParsedNode doc = ParseXml(output.text);
+  EXPECT_EQ(doc.At("n" + kFffd + "me").Attr("v") + doc.At("n" + kFffd + "me").Attr("a"), "12");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "\nWarning Message: The name of element 'n" + kFffd + "me' was written altered: " +
+                kReplaced + ".\n\nWarning Message: The name of attribute 'a" + "' of element 'n" +
+                kFffd + "me' was written altered: " + kCut + ".\n");
+}
+
+// Whatever keeps one element from being built, a host's value getter that throws included,
+// leaves that element out with its content, reported as an error; the rest is written.
+TEST(Serialize, AnElementThatCannotBeBuiltIsLeftOutAndReported) {
+  class Throwing : public MoxMsgElement {
+   public:
+    Throwing() : MoxMsgElement("bad", "") {}
+    const std::string& GetTagValueForSerialization() override {
+      throw MoxException(42, "Host::Get", "no value today");
+    }
+    Throwing* Clone() const override { return new Throwing(*this); }
+  };
+  MoxMsgRootElement root;
+  root.AppendElement(Valued("before", "1"));
+  auto* bad = new Throwing();
+  bad->AppendElement(Valued("inner", "2"));
+  root.AppendElement(bad);
+  root.AppendElement(Valued("after", "3"));
+  Received output, errors;
+  ASSERT_EQ(root.Serialize(Collect, &output, false, Collect, &errors), MOXXMLERR_SUCCESS);
+  EXPECT_EQ(ParseXml(output.text).Outline(), "moxmsg{before=1 after=3}");
+  EXPECT_EQ(errors.text,
+            "\nError Message:    Element 'bad' was left out with its content: no value today");
 }
 
 // Under a host that holds the platform itself, which Serialize must leave up: the refusals, a

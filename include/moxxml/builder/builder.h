@@ -16,10 +16,13 @@ class MDNAndPayloadMIMEOutputTarget;
 // on first use and replaces the value on later calls. The sections applinfo, transport, msginfo
 // and payload stay detached (owned by the builder) until Serialize attaches them to the root,
 // always in that order. Failures are MoxExceptions of the node classes, passed through; what
-// was created before a failure stays in the document.
+// was created before a failure stays in the document. Running out of memory is code 9 where
+// the node classes say so (headers, MIME trees, payload encoding, Serialize) and
+// std::bad_alloc elsewhere; nothing is leaked either way.
 //
 // Copies are deep: a copy serialises to the same text as its source at the moment of copying,
-// and afterwards the two are independent.
+// and afterwards the two are independent. An assignment that fails leaves its target as it
+// was.
 //
 // A builder is used by one thread at a time; separate builders may be filled and serialised
 // on separate threads at once, and several threads may copy one builder that none changes.
@@ -48,11 +51,13 @@ class MOXXML_EXPORT MoxMsgBuilder {
   void SetMsgInfoAS1To(const std::string& value);
   void SetMsgInfoAS1From(const std::string& value);
 
-  // Adds the headers of context (must not be null) to transport/transprotocol/headers.
+  // Adds the headers of context to transport/transprotocol/headers; a null context throws
+  // code 1 (after the two sections are created).
   void AddTransportProtocolHeaders(mime_header_context* context);
   // Sets name and version of the one transport protocol and adds the headers parsed from
   // rfc822Headers, then those of context when it is not null. A text that does not parse
-  // throws MoxException(negative parser code, "MIMEParse failed.\n<description>").
+  // throws MoxException(negative parser code, "MIMEParse failed.\n<description>"); no memory
+  // for the parse throws MoxException(-1, "Out of memory.").
   void AddTransportProtocol(const std::string& name, const std::string& version,
                             const std::string& rfc822Headers, mime_header_context* context);
   // Adds one more transport/security/secprotocol, filled as AddTransportProtocol fills its.

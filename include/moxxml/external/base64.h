@@ -6,8 +6,9 @@
 #include <moxxml/export.h>
 #include <moxxml/external/filter.h>
 
-// Encodes into lines of 76 characters, each ended by CRLF, the last one included; an empty
-// input gives no output. Holds at most two input bytes between Update calls.
+// Encodes into lines of 76 characters (the last one may be shorter), each ended by CRLF, the
+// last one included; an empty input gives no output. Holds at most two input bytes between
+// Update calls.
 class MOXXML_EXPORT MoxFilterBase64 : public MoxStreamProcess {
  public:
   MoxFilterBase64();

@@ -29,10 +29,10 @@ MOXXML_EXPORT const char* GetMIMEValueName(int valueId);
 
 // Collects the header block of one entity from bytes fed in any chunking and parses each
 // field as soon as the line after it shows that it is complete. The description finalizes
-// in the call that carries the end of the header block (a blank line, or the byte that
-// reaches the header size limit), or in FinishHeader. Header records follow MIMEParse's
-// layout; malformed lines are handled leniently (see MIMEMessageParser). Never throws
-// except std::bad_alloc.
+// in the call that carries the end of the header block (a blank line, a line that is no
+// header field, or the byte that reaches the header size limit), or in FinishHeader. Header records
+// follow MIMEParse's layout; malformed lines are handled leniently (see MIMEMessageParser). Never
+// throws except std::bad_alloc.
 class MOXXML_EXPORT MIMEEntityDescription {
  public:
   explicit MIMEEntityDescription(int flags = 0);
@@ -49,8 +49,9 @@ class MOXXML_EXPORT MIMEEntityDescription {
   int GetHeaderValMimeId(int headerId) const;
   // Offset of the body from the entity's first byte; valid once finalized.
   int GetDataOffset() const { return static_cast<int>(dataOffset); }
-  // Feeds header text; "\r\n" after the fields completes it. Returns the number of bytes of
-  // text taken as header. The flag is reserved (pass false).
+  // Feeds header text; "\r\n" after the line break of the last field completes it (a last
+  // field without a line break of its own needs one "\r\n" more). Returns the number of
+  // bytes of text taken as header. The flag is reserved (pass false).
   int UpdateWithRFC822Headers(const std::string& text, bool flag);
   // Head of the header chain; never null.
   mime_header_context* GetMIMEHEADERCTX() const { return head; }

@@ -8,10 +8,11 @@
 #include <moxxml/export.h>
 #include <moxxml/external/filter.h>
 
-// Encodes every byte but printable ASCII as "=XX"; CRLF in the input stays a hard line break
-// while a lone CR or LF is encoded; a blank before a line break or at the end is encoded;
-// soft line breaks ("=" CRLF) keep every line within 76 characters. Holds at most a blank and
-// a CR between Update calls.
+// Bytes 33 to 126 other than "=" stand for themselves, and so do blanks and tabs unless CRLF
+// or the end of the input follows them; every other byte, "=" included, is encoded as "=XX".
+// CRLF in the input stays a hard line break, while a lone CR or LF is encoded. Soft line
+// breaks ("=" CRLF) keep every line within 76 characters. Holds at most a blank and a CR
+// between Update calls.
 class MOXXML_EXPORT MoxFilterQuotedPrintable : public MoxStreamProcess {
  public:
   MoxFilterQuotedPrintable();

@@ -9,7 +9,7 @@
 namespace MoxXML {
 namespace MoxMsg {
 
-// A MoxXMLAttr that reports MSGNODE_ATTR. Nothing is checked; nothing throws.
+// A MoxXMLAttr that reports MSGNODE_ATTR. Nothing is checked.
 class MOXXML_EXPORT MoxMsgAttr : public MoxXMLAttr {
  public:
   MoxMsgAttr();

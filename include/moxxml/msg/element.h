@@ -35,9 +35,10 @@ class MOXXML_EXPORT MoxMsgElement : public MoxXMLElement {
   bool IsValidElementType(MoxXMLElement* element) const override;
 
   // Lower-cases the child's tag name (ASCII only) and turns blanks into "_", then appends
-  // as MoxXMLElement::AppendElement does. The child keeps the new name even when refused.
-  // A call through a MoxXMLElement reference reaches the generic append, which renames
-  // nothing.
+  // as MoxXMLElement::AppendElement does. A child that this element may not own (itself, an
+  // ancestor, a node of another element) is refused before it is renamed; any other refused
+  // child keeps the new name. A call through a MoxXMLElement reference reaches the generic
+  // append, which renames nothing.
   virtual int AppendElement(MoxXMLElement* element);
 };
 

@@ -27,8 +27,9 @@ class MOXXML_EXPORT MoxMsgElementWithMIMEHEADERCTXHeaderRoutines : public MoxMsg
   MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* Clone() const override;
 
   // Adds the headers of context (the head record) to the first "headers" child, creating it
-  // as the last child when there is none. Returns 0; failures throw. On a throw, headers
-  // already added to an existing "headers" stay; nothing half-built is added.
+  // as the last child when there is none. Returns 0; failures throw: 1 for a null context, 14
+  // for a name that is no tag name, 9 when memory runs out. On a throw, headers already added
+  // to an existing "headers" stay; nothing half-built is added.
   int AppendHdrs(mime_header_context* context);
 };
 
@@ -47,7 +48,8 @@ class MOXXML_EXPORT MoxMsgMimePart : public MoxMsgElementWithMIMEHEADERCTXHeader
   MoxMsgMimePart* Clone() const override;
 
   // Fills this part from the MIME tree the target captured, with the MDN fields added to the
-  // headers of the disposition-notification entity. Returns this.
+  // headers of the disposition-notification entity. Returns this. Throws as AppendHdrs does;
+  // memory that runs out for the parts themselves is code 9 from AppendHdrsHlpr.
   MoxMsgMimePart* AppendHdrs(MDNAndPayloadMIMEOutputTarget* target);
 
  protected:

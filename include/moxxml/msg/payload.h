@@ -22,7 +22,8 @@ enum MOXFILTER_TYPES : int {
 
 // Keeps its value as element text in its stored form: encoded on SetTagValue and decoded on
 // every GetTagValue for quoted-printable and base64, unchanged for the other types. The
-// attribute "filter" names the type in force. A leaf: it admits message attributes only.
+// attribute "filter" names the type in force; it is absent for MOXFILTER_NONE and for numbers
+// outside the enumeration. A leaf: it admits message attributes only.
 class MOXXML_EXPORT MoxMsgPayload : public MoxMsgElement {
  public:
   MoxMsgPayload();
@@ -31,10 +32,11 @@ class MOXXML_EXPORT MoxMsgPayload : public MoxMsgElement {
   ~MoxMsgPayload() override;
 
   int GetNodeType() const override;
-  // Stores value encoded with the type in force. Throws code 9 for an unknown type.
+  // Stores value encoded with the type in force. Throws code 9 for an unknown type and when
+  // memory runs out; the stored value is then unchanged.
   void SetTagValue(const std::string& value) override;
   // The decoded value; for the encoded types a reference valid until the next Set/GetTagValue.
-  // Throws code 9 for an unknown type.
+  // Throws code 9 for an unknown type and when memory runs out.
   const std::string& GetTagValue() override;
   // The stored (encoded) text, which the serialiser writes.
   const std::string& GetTagValueForSerialization() override;

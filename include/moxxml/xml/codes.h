@@ -14,7 +14,7 @@ enum {
   MOXXMLERR_INVALID_NODE_TYPE = 2,
   MOXXMLERR_UNKNOWN_EXCEPTION = 3,
   MOXXMLERR_ELEMENT_NOT_FOUND = 4,        // returned, never thrown
-  MOXXMLERR_METHOD_NOT_IMPLEMENTED = 5,   // defined, raised by no operation
+  MOXXMLERR_METHOD_NOT_IMPLEMENTED = 5,   // Clone of a host class that does not override it
   MOXXMLERR_FEATURE_NOT_IMPLEMENTED = 6,  // defined, raised by no operation
   MOXXMLERR_ATTRIBUTE_EXISTS = 7,
   MOXXMLERR_ATTRIBUTE_NOT_FOUND = 8,  // returned, never thrown

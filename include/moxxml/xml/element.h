@@ -16,6 +16,14 @@ namespace MoxXML {
 // or a null pointer, false or the end position; refused input throws MoxException and leaves
 // the element unchanged and the refused node the caller's.
 //
+// A node belongs to at most one element, and no element is its own descendant. An append that
+// would break this (the element itself, one of its ancestors, a node that already belongs to
+// an element, this one included) is refused with the code of a refused type: 11 for a child,
+// 10 for an attribute. To a caller both cases mean "this node cannot be added here", which is
+// how refused types are already handled, and the table has no free code; the text adds a
+// sentence that tells the cases apart. The check walks up from the receiving element, so an
+// append costs O(depth).
+//
 // Copies are deep: a copy owns copies (made through Clone) of every attribute and child, so
 // source and copy can be changed and destroyed independently. Copied cursors stand at the same
 // index of the copy's own lists. Assignment destroys the target's former nodes.
@@ -38,7 +46,9 @@ class MOXXML_EXPORT MoxXMLElement : public MoxXMLObject {
 
  protected:
   // Adds this element (or, for the root, only its content) under parent, then its
-  // attributes and children in list order. Failures of its own DOM element are swallowed.
+  // attributes and children in list order. An element whose own DOM element cannot be built
+  // is left out with its content and reported to the build's diagnostics, if any; running out
+  // of memory is not swallowed. Failures of attributes and children pass through.
   int SerializeToDOM(XERCES_CPP_NAMESPACE::DOMDocument* document,
                      XERCES_CPP_NAMESPACE::DOMNode* parent) override;
 
@@ -52,7 +62,8 @@ class MOXXML_EXPORT MoxXMLElement : public MoxXMLObject {
   // value. Separately built elements with children of their own never compare equal.
   bool operator==(const MoxXMLElement& other) const;
 
-  // Takes ownership on success. Throws 1 (null), 10 (type refused), 7 (name present).
+  // Takes ownership on success. Throws 1 (null), 10 (type refused, or the attribute already
+  // belongs to an element), 7 (name present).
   int AppendAttribute(MoxXMLAttr* attribute);
   // Removal destroys the attribute; 0 or MOXXMLERR_ATTRIBUTE_NOT_FOUND.
   int RemoveAttribute(const std::string& name);
@@ -70,7 +81,8 @@ class MOXXML_EXPORT MoxXMLElement : public MoxXMLObject {
   const MoxXMLAttr* GetMoxXMLAttr(const std::string& name, const std::string& value,
                                   int nodeType) const;
 
-  // Takes ownership on success. Throws 1 (null), 11 (type refused), 14 (tag name).
+  // Takes ownership on success. Throws 1 (null), 11 (type refused, or the child is this
+  // element, one of its ancestors or a node that already belongs to an element), 14 (tag name).
   int AppendElement(MoxXMLElement* element);
   // Removal destroys the child with its subtree; 0 or MOXXMLERR_ELEMENT_NOT_FOUND.
   int RemoveElement(const std::string& name, int nodeType);
@@ -120,6 +132,9 @@ class MOXXML_EXPORT MoxXMLElement : public MoxXMLObject {
   // Stepping clamps an index that a change of the list left out of range.
   std::ptrdiff_t childCursor;
   std::ptrdiff_t attributeCursor;
+
+ private:
+  friend struct moxxml_internal::NodeOwnership;
 };
 
 }  // namespace MoxXML

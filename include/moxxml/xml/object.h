@@ -7,6 +7,10 @@
 #include <moxxml/xml/codes.h>
 #include <moxxml/xml/xerces_fwd.h>
 
+namespace moxxml_internal {
+struct NodeOwnership;
+}
+
 namespace MoxXML {
 
 class MoxXMLElement;
@@ -15,8 +19,9 @@ class MoxXMLElement;
 // context given to Serialize. The result is ignored.
 typedef int (*SerializeCallback)(const char* data, int length, void* context);
 
-// A node carries a tag name and a tag value. Nothing here fails or throws.
-// Copies copy the name and the value; emptyValue is never assigned by any operation.
+// A node carries a tag name and a tag value, which are set and read without any check or
+// failure. Copies copy the name and the value, never the element that owns the node;
+// emptyValue is never assigned by any operation.
 // A node and its tree are used by one thread at a time; separate trees may be used on
 // separate threads at once.
 class MOXXML_EXPORT MoxXMLObject {
@@ -44,8 +49,9 @@ class MOXXML_EXPORT MoxXMLObject {
  public:
   // A new heap copy of exactly this node's class, owning copies of any nodes it holds.
   // Element copies are built from it, so every class derived from a library node class,
-  // the host's own included, overrides it returning a copy of its own class; one that does
-  // not would be copied as its base class.
+  // the host's own included, overrides it returning a copy of its own class. The library's
+  // own Clone refuses to copy a class that did not: it throws MoxException 5
+  // (MOXXMLERR_METHOD_NOT_IMPLEMENTED) naming that class, rather than copy it as its base.
   virtual MoxXMLObject* Clone() const = 0;
 
   // Equal names and equal values, byte for byte; node types are not compared.
@@ -67,7 +73,12 @@ class MOXXML_EXPORT MoxXMLObject {
   // lock, sharing the initialisation with overlapping calls and with MoxXMLPlatformGuards, so
   // calls on different trees may run on any number of threads at once. Returns 0; every
   // failure throws MoxException with the operation "MoxXMLObject::Serialize" and the code and
-  // text of its cause.
+  // text of its cause; running out of memory, in the XML library too, is code 9 with
+  // "Out of memory.".
+  // Narrow text is read in the transcoder's code page (UTF-8 on Debian): bytes it cannot read
+  // are written as U+FFFD and a NUL byte ends a text, and each text so altered is one warning
+  // diagnostic naming its element. An element that cannot be built at all (a name the DOM
+  // refuses) is left out with its content and reported as an error diagnostic.
   int Serialize(SerializeCallback outputCallback, void* outputContext, bool prettyPrint,
                 SerializeCallback errorCallback, void* errorContext);
 
@@ -80,6 +91,13 @@ class MOXXML_EXPORT MoxXMLObject {
   friend class MoxXMLElement;
 
  private:
+  friend struct moxxml_internal::NodeOwnership;
+
+  // The element whose list holds this node, or null. Set by the element that accepts the
+  // node and never copied or assigned, so that a node is owned at most once and an append
+  // can see in O(depth) whether it would make an element its own descendant.
+  const MoxXMLElement* owner = nullptr;
+
   // GetXercesDOMRepresentation, telling diagnostics (may be null) of the elements that
   // cannot be built; textPieces when the document is only to be written without indentation.
   int BuildXercesDOM(XERCES_CPP_NAMESPACE::DOMDocument** document,

@@ -15,6 +15,9 @@ namespace MoxXML {
 // cannot be initialised.
 class MOXXML_EXPORT MoxXMLPlatformGuard {
  public:
+  // Memory that runs out inside the platform's initialisation gives code 9, here and in every
+  // later initialisation (Serialize's included): Xerces can neither finish nor undo a
+  // half-built platform. A guard made at start-up spares Serialize that initialisation.
   MoxXMLPlatformGuard();
   ~MoxXMLPlatformGuard();
   MoxXMLPlatformGuard(const MoxXMLPlatformGuard&) = delete;

@@ -207,15 +207,17 @@ MIMEEntityDescription& MIMEEntityDescription::operator=(const MIMEEntityDescript
 MIMEEntityDescription::~MIMEEntityDescription() { MIMEFree(head); }
 
 void MIMEEntityDescription::CopyFrom(const MIMEEntityDescription& other) {
+  // Everything that can fail comes first, the chain (which fails without throwing) last, so
+  // that a failure leaves this description as it was and nothing behind.
+  std::string fieldCopy = other.field;
+  std::string lineCopy = other.line;
+  std::string typeCopy = other.contentType;
+  std::string defaultCopy = other.defaultType;
   mime_header_context* copy = nullptr;
   if (other.head->next != nullptr) {
     copy = moxxml_mime::CopyHeaderChain(other.head->next);
     if (copy == nullptr) throw std::bad_alloc();
   }
-  std::string fieldCopy = other.field;
-  std::string lineCopy = other.line;
-  std::string typeCopy = other.contentType;
-  std::string defaultCopy = other.defaultType;
   moxxml_mime::FreeHeaderChain(head->next);
   head->next = copy;
   tail = head;

@@ -337,10 +337,18 @@ mime_header_context* BuildHeaderRecord(const char* field, std::size_t length, st
     mime_header_context* record =
         NewHeaderRecord(name.data(), name.size(), value.data() + begin, valueEnd - begin);
     if (record == nullptr) return nullptr;
-    if (semicolon != std::string::npos && semicolon < end &&
-        !AddParameters(record, value.substr(0, end), semicolon + 1)) {
-      FreeHeaderChain(record);
-      return nullptr;
+    if (semicolon != std::string::npos && semicolon < end) {
+      // The record is the caller's only once it is complete; parameters hang on it as they
+      // are made, so one free takes everything.
+      bool added = false;
+      try {
+        added = AddParameters(record, value.substr(0, end), semicolon + 1);
+      } catch (const std::bad_alloc&) {
+      }
+      if (!added) {
+        FreeHeaderChain(record);
+        return nullptr;
+      }
     }
     return record;
   } catch (const std::bad_alloc&) {

@@ -1,5 +1,6 @@
 // MIMEOutputTarget, LoggerInterface, MimeTreeNode, TreeBuilderMIMEOutputTarget: the tree of
 // entities built from a parser's calls; walks, copies and destruction are iterative.
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -47,7 +48,7 @@ TreeBuilderMIMEOutputTarget::TreeBuilderMIMEOutputTarget(const TreeBuilderMIMEOu
     : MIMEOutputTarget(other), logger(other.logger) {
   if (!other.root) return;
   std::vector<std::pair<const MimeTreeNode*, MimeTreeNode*>> mapping;
-  root.reset(new MimeTreeNode());
+  root = std::make_unique<MimeTreeNode>();
   std::vector<std::pair<const MimeTreeNode*, MimeTreeNode*>> work{{other.root.get(), root.get()}};
   while (!work.empty()) {
     auto [source, copy] = work.back();
@@ -56,7 +57,7 @@ TreeBuilderMIMEOutputTarget::TreeBuilderMIMEOutputTarget(const TreeBuilderMIMEOu
     copy->description = source->description;
     copy->cursor = source->cursor;
     for (const auto& child : source->children) {
-      copy->children.emplace_back(new MimeTreeNode());
+      copy->children.push_back(std::make_unique<MimeTreeNode>());
       copy->children.back()->parent = copy;
       work.emplace_back(child.get(), copy->children.back().get());
     }
@@ -77,6 +78,8 @@ MimeTreeNode* TreeBuilderMIMEOutputTarget::NodeFor(const MIMEEntityDescription* 
       return open[i].second;
     }
   }
+  // Room first, so that a node never stands in the tree without its entry here.
+  open.reserve(open.size() + 1);
   auto node = std::make_unique<MimeTreeNode>();
   MimeTreeNode* raw = node.get();
   if (open.empty()) {

@@ -66,9 +66,11 @@ void MoxFilterContainer::ResetContainer() {
 void MoxFilterContainer::AddProcess(MoxStreamProcess* process) {
   // A process twice in the chain would feed itself.
   if (process == nullptr || process->container == this) return;
+  // Room first: a process must never point at a container whose chain does not hold it.
+  processes.reserve(processes.size() + 1);
   if (process->container != nullptr) process->container->ReplaceProcess(process, nullptr);
-  process->container = this;
   processes.push_back(process);
+  process->container = this;
   process->Init();
   Rewire();
 }

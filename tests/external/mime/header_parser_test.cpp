@@ -2,6 +2,7 @@
 // with their error numbers; MIMEEntityDescription fed in pieces.
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 #include "external/mime/mime_test_util.h"
 
@@ -123,6 +124,40 @@ TEST(MIMEEntityDescription, TypeIdsFieldLimitAndIncrementalFinalization) {
   }
   EXPECT_STREQ(GetMIMEValueName(MIME_TYPE_DISPOSITION_NOTIFICATION),
                "message/disposition-notification");
+}
+
+// What the header comments promise of header text fed as UpdateWithRFC822Headers pieces: the
+// block ends at a blank line or at a line that is no header field; "\r\n" after a last field
+// without a line break of its own only ends that line, and one more "\r\n" ends the block.
+TEST(MIMEEntityDescription, RFC822HeaderTextEndsWhereTheCommentsSay) {
+  const struct {
+    std::vector<std::string> pieces;
+    const char* fields;
+    bool finalized;
+    int offset;
+  } rows[] = {
+      {{"A: 1\r\nB: 2\r\n", "\r\n"}, "A=1;B=2;", true, 14},
+      {{"A: 1\r\nnot a field\r\nB: 2\r\n"}, "A=1;", true, 6},
+      {{"A: 1\r\nB: 2", "\r\n"}, "A=1;", false, 0},
+      {{"A: 1\r\nB: 2", "\r\n", "\r\n"}, "A=1;B=2;", true, 14},
+  };
+  for (const auto& row : rows) {
+    std::string text;
+    for (const std::string& piece : row.pieces) text += piece;
+    SCOPED_TRACE(text);
+    for (std::size_t size : moxxml_test::FeedSizes()) {
+      MIMEEntityDescription description(0);
+      // Each piece stands for one call; feed sizes split it further.
+      for (const std::string& piece : row.pieces) {
+        moxxml_test::FeedInPieces(piece, size, [&](const char* p, std::size_t n) {
+          description.UpdateWithRFC822Headers(std::string(p, n), false);
+        });
+      }
+      EXPECT_EQ(Flatten(description.GetMIMEHEADERCTX()), row.fields) << size;
+      EXPECT_EQ(description.IsFinalized() != 0, row.finalized) << size;
+      EXPECT_TRUE(!row.finalized || description.GetDataOffset() == row.offset) << size;
+    }
+  }
 }
 
 }  // namespace
