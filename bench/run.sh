@@ -8,9 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${MOXXML_BENCH_BUILD:-$root/build/bench}
 repetitions=${MOXXML_BENCH_REPETITIONS:-5}
 
-"$root/scripts/install-deps.sh" libbenchmark-dev libssl-dev libgmime-3.0-dev libpugixml-dev
+"$root/scripts/install-deps.sh" libbenchmark-dev libssl-dev libgmime-3.0-dev libpugixml-dev \
+  python3-dev pybind11-dev
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMOXXML_BUILD_BENCH=ON \
-  -DMOXXML_BUILD_TESTS=OFF >/dev/null
+  -DMOXXML_BUILD_PYTHON=ON -DMOXXML_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 >/dev/null
 
 results=$build/results
@@ -38,6 +39,9 @@ for i in $(seq "$repetitions"); do
       >"$results/payload_bench.$side.$i.json"
   done
 done
+# The Python module beside email and beside the same loops in C++, in one interpreter
+# (Debian's, which the module is built for).
+/usr/bin/python3 "$root/bench/python_bench.py" "$build" "$results" "$repetitions"
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 python3 "$root/bench/summary.py" "$results"

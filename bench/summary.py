@@ -79,6 +79,16 @@ def main():
     goal("mime_parse_1byte_MBps", min(one_byte) if one_byte else None, 5.0, False,
          ">= 5 MB/s, slower of the two inputs")
 
+    goal("python_parse_50MiB_vs_email",
+         ratio("Python/Mime/mixed50M/email", "Python/Mime/mixed50M/moxxml", "cpu"), 50.0, False,
+         "parse_message >= 50 x email.message_from_bytes")
+    goal("python_document_vs_cpp",
+         ratio("Python/Document/FillSerialize/python", "Python/Document/FillSerialize/cpp",
+               "cpu"), 1.30, True, "Python loop time <= 1.30 x the C++ loop, platform held")
+    goal("python_serialize_two_threads",
+         ratio("Python/Serialize/threads:1", "Python/Serialize/threads:2", "real"), 1.70, False,
+         "two threads >= 1.70 x the documents per second of one")
+
     print("\n".join(lines))
     print()
     print("| benchmark | runs | CPU median | wall median | MB/s | peak RSS / payload |")

@@ -118,9 +118,10 @@ MOXFILTER_TYPES Encoding(py::handle encoding) {
   for (const auto& known : kEncodings) {
     if (name == known.name) return known.type;
   }
-  throw py::value_error("encoding must be one of none, 7bit, 8bit, binary, quoted-printable, "
-                        "base64, not " +
-                        py::repr(encoding).cast<std::string>());
+  throw py::value_error(
+      "encoding must be one of none, 7bit, 8bit, binary, quoted-printable, "
+      "base64, not " +
+      py::repr(encoding).cast<std::string>());
 }
 
 using Setter = void (MoxMsgBuilder::*)(const std::string&);
@@ -142,8 +143,7 @@ constexpr ValueSetter kValueSetters[] = {
     {"set_applinfo_status_code", &MoxMsgBuilder::SetApplInfoStatusCode, "applinfo/statuscode"},
     {"set_applinfo_status_text", &MoxMsgBuilder::SetApplInfoStatusText, "applinfo/statustext"},
     {"set_transport_origin", &MoxMsgBuilder::SetTransportOrigin, "transport/origin"},
-    {"set_transport_destination", &MoxMsgBuilder::SetTransportDestination,
-     "transport/destination"},
+    {"set_transport_destination", &MoxMsgBuilder::SetTransportDestination, "transport/destination"},
     {"set_msginfo_type", &MoxMsgBuilder::SetMsgInfoType, "msginfo/type"},
     {"set_msginfo_direction", &MoxMsgBuilder::SetMsgInfoDirection, "msginfo/direction"},
     {"set_msginfo_user_ref_id", &MoxMsgBuilder::SetMsgInfoUserRefID, "msginfo/userrefid"},
@@ -175,7 +175,8 @@ calls; children stand in the order of the first calls. Values are str and are wr
 UTF-8. A refused value or header raises Error; what was set before stays. copy.copy and
 copy.deepcopy give independent copies. A builder may be used from several threads; calls on
 one builder then run one at a time.)");
-  builder.def(py::init<>(), "__init__(self)\n--\n\nAn empty document: the root moxmsg with its version.");
+  builder.def(py::init<>(),
+              "__init__(self)\n--\n\nAn empty document: the root moxmsg with its version.");
   for (const ValueSetter& setter : kValueSetters) {
     const Setter set = setter.set;
     builder.def(
@@ -208,8 +209,7 @@ one builder then run one at a time.)");
         self.builder.AddTransportProtocol(nameText, versionText, headerText.String(),
                                           chain ? chain->Head() : nullptr);
       },
-      py::arg("name"), py::arg("version"), py::arg("headers") = "",
-      py::arg("context") = py::none(),
+      py::arg("name"), py::arg("version"), py::arg("headers") = "", py::arg("context") = py::none(),
       R"(add_transport_protocol(self, name, version, headers='', context=None)
 --
 

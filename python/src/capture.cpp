@@ -200,9 +200,9 @@ built from them once. A capture may be shared by threads.)")
                     "Whether a message/disposition-notification part was captured.")
       .def("__repr__", [](const Capture& capture) {
         return "<moxxml.Capture " + py::repr(capture.tree).cast<std::string>() +
-               (capture.isMdn ? ", MDN with " + std::to_string(capture.mdnFields.size()) +
-                                    " fields>"
-                              : ">");
+               (capture.isMdn
+                    ? ", MDN with " + std::to_string(capture.mdnFields.size()) + " fields>"
+                    : ">");
       });
 
   py::class_<Parser>(module, "Parser", R"(Parser()

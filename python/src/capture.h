@@ -3,7 +3,6 @@
 #pragma once
 
 #include <memory>
-
 #include <pybind11/pybind11.h>
 
 #include <moxxml/external/mime.h>

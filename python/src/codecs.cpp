@@ -22,8 +22,8 @@ int Append(const char* data, int length, void* context) {
 
 void Check(int result, const char* where) {
   if (result < 0) {
-    throw MoxException(result, where, "The stream process failed with result " +
-                                          std::to_string(result) + ".");
+    throw MoxException(result, where,
+                       "The stream process failed with result " + std::to_string(result) + ".");
   }
 }
 
@@ -57,7 +57,9 @@ std::size_t SameSize(std::size_t size) { return size; }
 void BindCodecs(py::module_& module) {
   module.def(
       "base64_encode",
-      [](py::handle data) { return Code<MoxFilterBase64>(data, "MoxFilterBase64::Update", Base64Size); },
+      [](py::handle data) {
+        return Code<MoxFilterBase64>(data, "MoxFilterBase64::Update", Base64Size);
+      },
       py::arg("data"), R"(base64_encode(data)
 --
 

@@ -3,17 +3,16 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
-
 #include <pybind11/pybind11.h>
+#include <string>
 
 namespace moxxml_python {
 
 // What an argument may be.
 enum class Accept {
-  kText,          // str only
-  kBytes,         // bytes-like objects only (bytes, bytearray, memoryview, ...)
-  kBytesOrText,   // either
+  kText,         // str only
+  kBytes,        // bytes-like objects only (bytes, bytearray, memoryview, ...)
+  kBytesOrText,  // either
 };
 
 // A read-only view of the bytes of an argument: the buffer of a bytes-like object, or the

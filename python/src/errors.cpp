@@ -66,8 +66,8 @@ void RegisterTranslator() {
 }
 
 void WarnDiagnostics(const std::string& diagnostics) {
-  static constexpr const char* kSeverities[] = {"\nWarning Message:", "\nError Message:",
-                                                "\nFatal Message:"};
+  static constexpr const char* kSeverities[] = {
+      "\nWarning Message:", "\nError Message:", "\nFatal Message:"};
   auto startsDiagnostic = [&](std::size_t at) {
     for (const char* severity : kSeverities) {
       if (diagnostics.compare(at, std::char_traits<char>::length(severity), severity) == 0) {
@@ -81,7 +81,8 @@ void WarnDiagnostics(const std::string& diagnostics) {
   std::size_t start = 0;
   while (start < diagnostics.size()) {
     std::size_t end = diagnostics.find('\n', start + 1);
-    while (end != std::string::npos && !startsDiagnostic(end)) end = diagnostics.find('\n', end + 1);
+    while (end != std::string::npos && !startsDiagnostic(end))
+      end = diagnostics.find('\n', end + 1);
     if (end == std::string::npos) end = diagnostics.size();
     std::size_t from = start;
     while (from < end && diagnostics[from] == '\n') ++from;

@@ -2,9 +2,8 @@
 // moxxml/_types.py as the core sees them, and how C++ failures and diagnostics reach Python.
 #pragma once
 
-#include <string>
-
 #include <pybind11/pybind11.h>
+#include <string>
 
 namespace moxxml_python {
 

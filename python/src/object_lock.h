@@ -3,7 +3,6 @@
 #pragma once
 
 #include <mutex>
-
 #include <pybind11/pybind11.h>
 
 namespace moxxml_python {
