@@ -12,6 +12,8 @@ Google Benchmark JSON for summary.py:
   with a MoxXMLPlatformGuard). CPU time per document.
 - Python/Serialize/threads:{1,2}: serialize() of a filled builder per thread, in one thread
   and in two threads at once; wall time per document, so their ratio is the speed-up.
+- Python/Base64/threads:{1,2}: the same for base64_encode of 1 MiB, which takes no lock at
+  all: the speed-up the machine had to give while the threads ran (informative).
 
 Repetitions of the two sides of each ratio are interleaved in random order.
 Usage: python_bench.py BUILD_DIR RESULTS_DIR REPETITIONS
@@ -134,20 +136,17 @@ def python_loop(iterations):
         fill_and_serialize()
 
 
-def serialize_in_threads(threads, iterations):
-    builders = []
-    for _ in range(threads):
-        builders.append(moxxml.Builder())
-        fill(builders[-1])
-        builders[-1].serialize()
-    start = threading.Barrier(threads + 1)
+def in_threads(calls, iterations):
+    """CPU and wall time of every call of calls made iterations times, each on its own
+    thread, all threads at once."""
+    start = threading.Barrier(len(calls) + 1)
 
-    def work(builder):
+    def work(call):
         start.wait()
         for _ in range(iterations):
-            builder.serialize()
+            call()
 
-    workers = [threading.Thread(target=work, args=(b,)) for b in builders]
+    workers = [threading.Thread(target=work, args=(call,)) for call in calls]
     for worker in workers:
         worker.start()
     start.wait()
@@ -191,6 +190,11 @@ def main():
         "Python/Document/FillSerialize/cpp":
             (lambda: peer.moxxml_bench_fill_serialize(iterations), iterations),
     }
+    builders = [moxxml.Builder(), moxxml.Builder()]
+    for builder in builders:
+        fill(builder)
+        builder.serialize()
+    block = bytes(range(256)) * 4096
     rng = random.Random()
     for _ in range(repetitions * 4):
         for name in rng.sample(list(sides), len(sides)):
@@ -201,8 +205,11 @@ def main():
             cpu, real = timed(call)
             record(name, cpu, real, count)
         for threads in rng.sample([1, 2], 2):
-            cpu, real = serialize_in_threads(threads, iterations)
+            cpu, real = in_threads([builder.serialize for builder in builders[:threads]],
+                                   iterations)
             record(f"Python/Serialize/threads:{threads}", cpu, real, iterations * threads)
+            cpu, real = in_threads([lambda: moxxml.base64_encode(block)] * threads, 50)
+            record(f"Python/Base64/threads:{threads}", cpu, real, 50 * threads)
 
     with open(os.path.join(results, "python_bench.json"), "w") as out:
         json.dump({"benchmarks": records}, out, indent=1)

@@ -106,7 +106,10 @@ def main():
              if "Document/FillSerialize/pugixml" in medians else "skipped")
           + "; MDN 5 MiB moxxml / GMime MB/s "
           + (f"{ratio('Mime/mdn5M/moxxml', 'Mime/mdn5M/gmime', 'mbps'):.2f}"
-             if "Mime/mdn5M/gmime" in medians else "skipped"))
+             if "Mime/mdn5M/gmime" in medians else "skipped")
+          + "; two threads of base64_encode / one, what the machine gave "
+          + (f"{ratio('Python/Base64/threads:1', 'Python/Base64/threads:2', 'real'):.2f}"
+             if "Python/Base64/threads:2" in medians else "skipped"))
 
 
 if __name__ == "__main__":
