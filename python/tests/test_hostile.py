@@ -2,6 +2,7 @@
 chunking), and recording it gives XML or an Error, never a crash."""
 import random
 import re
+import warnings
 
 import pytest
 
@@ -52,11 +53,14 @@ def check(data, rng):
     assert capture_shape(parser.close()) == expected
     assert capture_shape(moxxml.parse_message(data, chunk_size=7)) == expected
     builder = moxxml.Builder()
-    try:
-        builder.set_msginfo_mime(whole)
-        assert builder.serialize().startswith("<?xml")
-    except moxxml.Error as error:
-        assert error.text and isinstance(error.code, int)
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        try:
+            builder.set_msginfo_mime(whole)
+            assert builder.serialize().startswith("<?xml")
+        except moxxml.Error as error:
+            assert error.text and isinstance(error.code, int)
+    assert all(w.category is moxxml.SerializerWarning and str(w.message) for w in caught)
 
 
 @pytest.mark.parametrize("path", CORPORA, ids=lambda p: p.parent.name + "/" + p.name)
