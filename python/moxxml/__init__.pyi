@@ -1,10 +1,9 @@
 # Type stubs of moxxml. Any call may also raise MemoryError when the allocator is exhausted;
 # every other failure of the library is an Error.
-from typing import Any, BinaryIO, Protocol, overload
+from typing import Any, Protocol
 
 __version__: str
 
-_Text = str
 _BytesLike = bytes | bytearray | memoryview
 
 class _BinaryReader(Protocol):
@@ -78,7 +77,9 @@ class Builder:
         headers: str | _BytesLike = "",
         context: Part | None = None,
     ) -> None: ...
-    def add_security_protocol(self, name: str, version: str, headers: str | _BytesLike = "") -> None: ...
+    def add_security_protocol(
+        self, name: str, version: str, headers: str | _BytesLike = ""
+    ) -> None: ...
     def set_msginfo_mime(self, capture: Capture) -> None: ...
     def set_payload(self, data: _BytesLike | str, encoding: str = "base64") -> None: ...
     def serialize(self, pretty: bool = False) -> str: ...
