@@ -11,9 +11,10 @@ Google Benchmark JSON for summary.py:
   Both sides hold the XML platform (the module from its first serialize on, the C++ loop
   with a MoxXMLPlatformGuard). CPU time per document.
 - Python/Serialize/threads:{1,2}: serialize() of a filled builder per thread, in one thread
-  and in two threads at once; wall time per document, so their ratio is the speed-up.
-- Python/Base64/threads:{1,2}: the same for base64_encode of 1 MiB, which takes no lock at
-  all: the speed-up the machine had to give while the threads ran (informative).
+  and in two threads at once; wall time per document, so their ratio is the speed-up, and
+  how often a thread blocked (GIL or lock) per document.
+- Python/CppLoop/threads:{1,2}: the C++ loop on one and on two threads (started from Python
+  threads; ctypes releases the GIL): the speed-up the machine had to give (informative).
 
 Repetitions of the two sides of each ratio are interleaved in random order.
 Usage: python_bench.py BUILD_DIR RESULTS_DIR REPETITIONS
@@ -136,15 +137,28 @@ def python_loop(iterations):
         fill_and_serialize()
 
 
+def voluntary_switches():
+    """How often the calling thread has blocked so far (Linux)."""
+    with open(f"/proc/self/task/{threading.get_native_id()}/status") as status:
+        for line in status:
+            if line.startswith("voluntary_ctxt_switches:"):
+                return int(line.split()[1])
+    return 0
+
+
 def in_threads(calls, iterations):
     """CPU and wall time of every call of calls made iterations times, each on its own
-    thread, all threads at once."""
+    thread, all threads at once, and how often the threads blocked meanwhile (on the GIL or
+    a lock: preemption by other processes does not count)."""
     start = threading.Barrier(len(calls) + 1)
+    blocked = []
 
     def work(call):
         start.wait()
+        before = voluntary_switches()
         for _ in range(iterations):
             call()
+        blocked.append(voluntary_switches() - before)
 
     workers = [threading.Thread(target=work, args=(call,)) for call in calls]
     for worker in workers:
@@ -153,16 +167,16 @@ def in_threads(calls, iterations):
     began, cpu = time.perf_counter(), time.process_time()
     for worker in workers:
         worker.join()
-    return time.process_time() - cpu, time.perf_counter() - began
+    return time.process_time() - cpu, time.perf_counter() - began, sum(blocked)
 
 
 records = []
 
 
-def record(name, cpu, real, count):
+def record(name, cpu, real, count, **counters):
     records.append({"name": name, "run_name": name, "run_type": "iteration",
                     "iterations": count, "cpu_time": cpu / count * 1e3,
-                    "real_time": real / count * 1e3, "time_unit": "ms"})
+                    "real_time": real / count * 1e3, "time_unit": "ms", **counters})
 
 
 def timed(call):
@@ -194,7 +208,6 @@ def main():
     for builder in builders:
         fill(builder)
         builder.serialize()
-    block = bytes(range(256)) * 4096
     rng = random.Random()
     for _ in range(repetitions * 4):
         for name in rng.sample(list(sides), len(sides)):
@@ -205,11 +218,13 @@ def main():
             cpu, real = timed(call)
             record(name, cpu, real, count)
         for threads in rng.sample([1, 2], 2):
-            cpu, real = in_threads([builder.serialize for builder in builders[:threads]],
-                                   iterations)
-            record(f"Python/Serialize/threads:{threads}", cpu, real, iterations * threads)
-            cpu, real = in_threads([lambda: moxxml.base64_encode(block)] * threads, 50)
-            record(f"Python/Base64/threads:{threads}", cpu, real, 50 * threads)
+            cpu, real, blocked = in_threads(
+                [builder.serialize for builder in builders[:threads]], iterations)
+            record(f"Python/Serialize/threads:{threads}", cpu, real, iterations * threads,
+                   blocked_per_document=blocked / (iterations * threads))
+            cpu, real, _ = in_threads(
+                [lambda: peer.moxxml_bench_fill_serialize(iterations)] * threads, 1)
+            record(f"Python/CppLoop/threads:{threads}", cpu, real, iterations * threads)
 
     with open(os.path.join(results, "python_bench.json"), "w") as out:
         json.dump({"benchmarks": records}, out, indent=1)

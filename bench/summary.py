@@ -34,6 +34,8 @@ def load(directory):
             m["mbps"] = statistics.median(r["bytes_per_second"] / 1e6 for r in rs)
         if "peak_rss" in rs[0]:
             m["peak_rss"] = statistics.median(r["peak_rss"] for r in rs)
+        if "blocked_per_document" in rs[0]:
+            m["blocked"] = statistics.median(r["blocked_per_document"] for r in rs)
         medians[name] = m
     return medians
 
@@ -107,9 +109,12 @@ def main():
           + "; MDN 5 MiB moxxml / GMime MB/s "
           + (f"{ratio('Mime/mdn5M/moxxml', 'Mime/mdn5M/gmime', 'mbps'):.2f}"
              if "Mime/mdn5M/gmime" in medians else "skipped")
-          + "; two threads of base64_encode / one, what the machine gave "
-          + (f"{ratio('Python/Base64/threads:1', 'Python/Base64/threads:2', 'real'):.2f}"
-             if "Python/Base64/threads:2" in medians else "skipped"))
+          + "; the C++ document loop on two threads / one, what the machine gave "
+          + (f"{ratio('Python/CppLoop/threads:1', 'Python/CppLoop/threads:2', 'real'):.2f}"
+             if "Python/CppLoop/threads:2" in medians else "skipped")
+          + "; blocking waits per document of two Python threads serialising "
+          + (f"{medians['Python/Serialize/threads:2']['blocked']:.4f}"
+             if "Python/Serialize/threads:2" in medians else "skipped"))
 
 
 if __name__ == "__main__":
