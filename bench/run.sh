@@ -8,9 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${MOXXML_BENCH_BUILD:-$root/build/bench}
 repetitions=${MOXXML_BENCH_REPETITIONS:-5}
 
-"$root/scripts/install-deps.sh" libbenchmark-dev libssl-dev libgmime-3.0-dev libpugixml-dev
+"$root/scripts/install-deps.sh" libbenchmark-dev libssl-dev libgmime-3.0-dev libpugixml-dev \
+  python3-dev pybind11-dev
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMOXXML_BUILD_BENCH=ON \
-  -DMOXXML_BUILD_TESTS=OFF >/dev/null
+  -DMOXXML_BUILD_PYTHON=ON -DMOXXML_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 >/dev/null
 
 results=$build/results
@@ -41,6 +42,10 @@ done
 # moxmsg end to end, by wall clock; its inputs are made under the build directory on first use.
 python3 "$root/bench/cli_bench.py" "$build/tools/moxmsg/moxmsg" "$root" "$build" "$results" \
   $((repetitions * 2 + 1))
+
+# The Python module beside email and beside the same loops in C++, in one interpreter
+# (Debian's, which the module is built for).
+/usr/bin/python3 "$root/bench/python_bench.py" "$build" "$results" "$repetitions"
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 python3 "$root/bench/summary.py" "$results"

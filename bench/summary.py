@@ -38,6 +38,8 @@ def load(directory):
             m["peak_rss"] = statistics.median(r["peak_rss"] for r in rs)
         if "peak_rss_mib" in rs[0]:  # a limit, so the worst run counts
             m["peak_rss_mib"] = max(r["peak_rss_mib"] for r in rs)
+        if "blocked_per_document" in rs[0]:
+            m["blocked"] = statistics.median(r["blocked_per_document"] for r in rs)
         medians[name] = m
     return medians
 
@@ -119,6 +121,15 @@ def main():
         goal(f"moxmsg_100MB_{source}_peak_rss_MiB",
              medians.get(f"Cli/large100MB/moxmsg_{source}", {}).get("peak_rss_mib"), 64.0, True,
              "<= 64 MiB, worst run")
+    goal("python_parse_50MiB_vs_email",
+         ratio("Python/Mime/mixed50M/email", "Python/Mime/mixed50M/moxxml", "cpu"), 50.0, False,
+         "parse_message >= 50 x email.message_from_bytes")
+    goal("python_document_vs_cpp",
+         ratio("Python/Document/FillSerialize/python", "Python/Document/FillSerialize/cpp",
+               "cpu"), 1.30, True, "Python loop time <= 1.30 x the C++ loop, platform held")
+    goal("python_serialize_two_threads",
+         ratio("Python/Serialize/threads:1", "Python/Serialize/threads:2", "real"), 1.70, False,
+         "two threads >= 1.70 x the documents per second of one")
 
     print("\n".join(lines))
     print()
@@ -145,7 +156,13 @@ def main():
              if "Cli/large100MB/wc_stdin" in medians else "skipped")
           + "; moxmsg batch CPU -j 2 / -j 1 "
           + (f"{ratio('Cli/batch2000/j2', 'Cli/batch2000/j1', 'cpu'):.2f}"
-             if "Cli/batch2000/j1" in medians else "skipped"))
+             if "Cli/batch2000/j1" in medians else "skipped")
+          + "; the C++ document loop on two threads / one, what the machine gave "
+          + (f"{ratio('Python/CppLoop/threads:1', 'Python/CppLoop/threads:2', 'real'):.2f}"
+             if "Python/CppLoop/threads:2" in medians else "skipped")
+          + "; blocking waits per document of two Python threads serialising "
+          + (f"{medians['Python/Serialize/threads:2']['blocked']:.4f}"
+             if "Python/Serialize/threads:2" in medians else "skipped"))
 
 
 if __name__ == "__main__":
