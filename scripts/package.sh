@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian packages, checks them with lintian, unpacks them into a temporary root,
 # builds the README's worked example against that root through find_package(moxxml) and through
-# pkg-config, and runs both and the packaged moxmsg on a bundled MDN.
+# pkg-config, and runs both, the packaged moxmsg and the README's Python example on a bundled MDN.
 # The source is copied to build/deb/moxxml first (what git tracks, plus new files it does not
 # ignore), so the build folder and the packages land in build/deb, never in the tree.
 #   MOXXML_PACKAGE_NOCHECK=1  build the packages without their test suite
@@ -28,7 +28,7 @@ fi
 grep -E '^(dpkg-gensymbols|dpkg-shlibdeps): warning' "$out/build.log" || true
 echo "built in $((SECONDS - start)) s (log: $out/build.log):"
 debs=()
-for package in libmoxxml0 libmoxxml-dev moxxml-tools; do
+for package in libmoxxml0 libmoxxml-dev moxxml-tools python3-moxxml; do
   debs+=("$(ls "$out/${package}"_*.deb)")
 done
 for deb in "${debs[@]}"; do
@@ -68,4 +68,7 @@ done
 LD_LIBRARY_PATH="$libdir" "$root/pkg/usr/bin/moxmsg" "$sample" | xmllint --noout --schema "$schema" -
 LD_LIBRARY_PATH="$libdir" "$root/pkg/usr/bin/moxmsg" --version
 zcat "$root/pkg/usr/share/man/man1/moxmsg.1.gz" | grep -q -e 'chunk\\-size'
-echo "worked example (find_package and pkg-config) and moxmsg ran on the packaged library"
+# The README's Python example, on the packaged module and library only.
+LD_LIBRARY_PATH="$libdir" PYTHONPATH="$root/pkg/usr/lib/python3/dist-packages" \
+  /usr/bin/python3 -s python/examples/record_mdn.py "$sample" | xmllint --noout --schema "$schema" -
+echo "worked example (find_package and pkg-config), moxmsg and the Python example ran on the packages"

@@ -6,8 +6,7 @@
 # the final line is its summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# The Python module and its tests: headers, pybind11, pytest, and mypy for its stub check.
-scripts/install-deps.sh python3-dev pybind11-dev python3-pytest python3-mypy
+scripts/install-deps.sh
 jobs=$(nproc)
 status=0
 for preset in asan tsan dev; do
