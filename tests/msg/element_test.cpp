@@ -1,4 +1,5 @@
-// MoxMsgElement: value in attribute "v", containment rules and tag-name normalisation.
+// MoxMsgElement and MoxMsgRootElement: value in attribute "v", containment rules, tag-name
+// normalisation and copies.
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -13,13 +14,16 @@ namespace {
 using namespace MoxXML;
 using MoxMsg::MoxMsgAttr;
 using MoxMsg::MoxMsgElement;
+using MoxMsg::MoxMsgMimePart;
 using MoxMsg::MoxMsgPayload;
 using MoxMsg::MoxMsgRootElement;
 using moxxml_test::ExpectRefusal;
 using moxxml_test::RefusalOf;
 
-// The value lives in attribute "v" (never "V"), created by the first SetTagValue even when
-// empty and replaced in place; the constructor's value is not the message value.
+// The value lives in attribute "v" (never "V"), a message attribute created by the first
+// SetTagValue even when empty and replaced in place; the constructor's value is not the
+// message value, nor is the value written as text. A root and a mimepart take no attribute,
+// so they have no value to set. A parent's look-ups and updates use the child's accessors.
 TEST(MoxMsgElementValue, LivesInAttributeV) {
   MoxMsgElement element("x", "y");
   EXPECT_EQ(element.GetTagValue(), "");
@@ -31,8 +35,7 @@ TEST(MoxMsgElementValue, LivesInAttributeV) {
   element.GoToAfterLastAttribute();
   EXPECT_EQ(element.GetPreviousAttribute(), element.GetMoxXMLAttr("v", "b", MSGNODE_ATTR));
   EXPECT_EQ(element.GetPreviousAttribute(), nullptr);  // the only attribute
-  EXPECT_EQ(element.GetTagValue(), "b");
-  EXPECT_EQ(element.GetTagValueForSerialization(), "");
+  EXPECT_EQ(element.GetTagValue() + "|" + element.GetTagValueForSerialization(), "b|");
 
   MoxMsgElement upper;
   upper.AppendAttribute(new MoxMsgAttr("V", "upper"));
@@ -43,13 +46,22 @@ TEST(MoxMsgElementValue, LivesInAttributeV) {
   EXPECT_EQ(upper.GetMoxXMLAttr("v", "changed", XMLNODE_ANY),
             upper.GetMoxXMLAttrByVal("changed", XMLNODE_ANY));
   EXPECT_EQ(upper.GetMoxXMLAttr("V", "upper", XMLNODE_ANY)->GetTagName(), "V");
-
-  // Look-ups and updates on a parent use the child's own SetTagValue and GetTagValue.
   auto* child = new MoxMsgElement("type", "");
   upper.AppendElement(child);
   EXPECT_EQ(upper.UpdateElement("type", "edi", XMLNODE_ANY), MOXXMLERR_SUCCESS);
   EXPECT_EQ(child->GetTagValue(), "edi");
   EXPECT_EQ(upper.GetMoxXMLElementByVal("edi", MSGNODE_ELEMENT), child);
+
+  MoxMsgRootElement root;
+  MoxMsgMimePart part;
+  for (MoxMsgElement* valueless :
+       {static_cast<MoxMsgElement*>(&root), static_cast<MoxMsgElement*>(&part)}) {
+    ExpectRefusal([&] { valueless->SetTagValue("x"); }, MOXXMLERR_INVALID_ATTRIBUTE_TYPE,
+                  "MoxXMLElement::AppendAttribute",
+                  "This type of attribute cannot be added to this type of element.");
+    EXPECT_TRUE(valueless->GetMoxXMLAttr(XMLNODE_ANY) == nullptr &&
+                valueless->GetTagValue().empty());
+  }
 }
 
 // Rows: given, normalised, 0 accepted, 1 short message, 2 long message naming the normalised
@@ -81,10 +93,6 @@ TEST(MoxMsgElementAppend, NormalisesTheNameBeforeTheChecks) {
     EXPECT_EQ(child->GetTagName(), normalised);  // renamed, and still the caller's
     EXPECT_FALSE(parent.ElementExists(XMLNODE_ANY));
   }
-  MoxMsgElement parent;
-  auto* mixed = new MoxMsgElement("Mixed", "");
-  static_cast<MoxXMLElement&>(parent).AppendElement(mixed);  // the generic one renames nothing
-  EXPECT_EQ(mixed->GetTagName(), "Mixed");
 }
 
 // m message element, r root, p payload, g generic element; a message, x generic attribute.
@@ -120,7 +128,8 @@ TEST(MoxMsgElementAppend, ContainmentRules) {
   }
 }
 
-// Copies own their nodes, of the same classes: the copied "v" is a message attribute again.
+// Copies own their nodes, of the same classes: the copied "v" is a message attribute again,
+// and the clone of a root is a root.
 TEST(MoxMsgElementCopy, CopiesAreDeepAndKeepTheirClasses) {
   MoxMsgElement source("section", "");
   source.SetTagValue("one");
@@ -138,6 +147,11 @@ TEST(MoxMsgElementCopy, CopiesAreDeepAndKeepTheirClasses) {
     EXPECT_NE(target->GetMoxXMLAttr("v", "two", MSGNODE_ATTR), nullptr);
   }
   EXPECT_EQ(source.GetTagValue(), "one");
+  MoxMsgRootElement root;
+  root.AppendElement(new MoxMsgElement("Version", ""));
+  std::unique_ptr<MoxXMLElement> clone(static_cast<const MoxXMLElement&>(root).Clone());
+  EXPECT_EQ(clone->GetNodeType(), MSGNODE_ROOT);
+  EXPECT_TRUE(clone->ElementExists("version", MSGNODE_ELEMENT));
 }
 
 }  // namespace
