@@ -6,7 +6,6 @@
 #include <string>
 
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include <moxxml/moxxml.h>
@@ -255,10 +254,10 @@ TEST(Serialize, TextThatIsNotValidUtf8IsWrittenWithReplacementsAndReported) {
 }
 
 // Under a host that holds the platform itself, which Serialize must leave up: the refusals, a
-// failure that leaves the document with the caller, and long values. These are written as
-// they would be from one text node, escapes across the places where the writer may split them
-// included; the DOM handed to the host (built with "Core" when given no implementation) has
-// one text node.
+// failure that leaves the document with the caller, and long values. Serialize writes these in
+// pieces, which must read back as the value with escapes across the piece boundaries (else the
+// text would not parse or would differ); the DOM handed to the host (built with "Core" when
+// given no implementation) has one text node.
 TEST(GetXercesDOMRepresentation, UnderAHostHeldPlatformLongTextStaysOneTextNode) {
   constexpr size_t kSize = (size_t{5} << 19) + 3;
   std::string ascii(kSize, 'x');
@@ -293,16 +292,6 @@ TEST(GetXercesDOMRepresentation, UnderAHostHeldPlatformLongTextStaysOneTextNode)
     ASSERT_EQ(longRoot.GetXercesDOMRepresentation(&document, nullptr), MOXXMLERR_SUCCESS);
     const xercesc::DOMNode* text = document->getDocumentElement()->getFirstChild()->getFirstChild();
     EXPECT_TRUE(text != nullptr && text->getNextSibling() == nullptr);
-    // Written by the serializer itself, without indentation.
-    xercesc::DOMLSSerializer* serializer = document->getImplementation()->createLSSerializer();
-    xercesc::DOMLSOutput* target = document->getImplementation()->createLSOutput();
-    xercesc::MemBufFormatTarget buffer;
-    target->setByteStream(&buffer);
-    serializer->write(document, target);
-    EXPECT_TRUE(std::string(reinterpret_cast<const char*>(buffer.getRawBuffer()),
-                            buffer.getLen()) == output);
-    target->release();
-    serializer->release();
     document->release();
   }
   xercesc::XMLPlatformUtils::Terminate();
