@@ -24,9 +24,8 @@ struct ParsedNode {
     std::string line = name;
     for (const auto& a : attributes) line += (a.first == "v" ? "" : " " + a.first) + "=" + a.second;
     if (!text.empty()) line += " \"" + text + "\"";
-    for (size_t i = 0; i < children.size(); ++i) {
+    for (size_t i = 0; i < children.size(); ++i)
       line += (i == 0 ? "{" : " ") + children[i].Outline();
-    }
     return children.empty() ? line : line + "}";
   }
   std::vector<std::string> ChildNames() const {
@@ -36,9 +35,8 @@ struct ParsedNode {
   }
   // The first child named childName, or null.
   const ParsedNode* Child(const std::string& childName) const {
-    for (const auto& child : children) {
+    for (const auto& child : children)
       if (child.name == childName) return &child;
-    }
     return nullptr;
   }
   // Follows a path of child names separated by "/"; throws when a step is missing.
@@ -53,9 +51,8 @@ struct ParsedNode {
   }
   // The value of an attribute; throws when there is none.
   std::string Attr(const std::string& attribute) const {
-    for (const auto& a : attributes) {
+    for (const auto& a : attributes)
       if (a.first == attribute) return a.second;
-    }
     throw std::runtime_error("no attribute '" + attribute + "' on " + name);
   }
 };
