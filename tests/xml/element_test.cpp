@@ -225,9 +225,10 @@ TEST_F(MoxXMLElementLists, SearchesResumeAndReadValuesLast) {
   EXPECT_FALSE(empty.ElementExists(XMLNODE_ANY));
 }
 
-// Both cursors stay put when stepped off either end, and resume from there. Stepping a cursor
-// that a change of its list left behind gives some entry or null, never a stale node (the
-// sanitizer build would catch a read of a destroyed one).
+// Both cursors stay put when stepped off either end, and resume from there. A cursor that the
+// removals left beyond its list gives null either way, never a stale node (the sanitizer build
+// would catch a read of a destroyed one); each step is its own statement, so that the step
+// back meets the stale position first.
 TEST(MoxXMLElementCursors, StepOffBothEndsAndAfterTheListShrank) {
   MoxXMLElement element;
   element.GoToAfterLastChild();
@@ -251,9 +252,11 @@ TEST(MoxXMLElementCursors, StepOffBothEndsAndAfterTheListShrank) {
   element.GoToAfterLastAttribute();
   for (const char* name : {"a", "b"}) element.RemoveElement(name, XMLNODE_ANY);
   for (const char* name : {"x", "y"}) element.RemoveAttribute(name);
-  EXPECT_EQ(Entry(element.GetPreviousChild()) + Entry(element.GetNextChild()) +
-                Entry(element.GetPreviousAttribute()) + Entry(element.GetNextAttribute()),
-            "----");
+  std::string stale = Entry(element.GetPreviousChild());  // one step after the other
+  stale += Entry(element.GetNextChild());
+  stale += Entry(element.GetPreviousAttribute());
+  stale += Entry(element.GetNextAttribute());
+  EXPECT_EQ(stale, "----");
 }
 
 // Elements are equal only with equal names and values and the very same nodes in both lists
@@ -368,6 +371,7 @@ TEST(MoxXMLElementCopy, CopyAndAssignmentAreDeepAndIndependent) {
   target.AppendElement(new RecordingElement("old", &log));
   target.AppendAttribute(new RecordingAttr("oldattr", &log));
   target = source;
+  EXPECT_EQ(Entry(target.GetPreviousChild()), "d");  // the source's cursor, at the end
   // The copy's own nodes, of the recording classes; then the target's former ones.
   EXPECT_EQ(Join(log), "c,a,old,oldattr");
   EXPECT_EQ(Tree(target), "sv{c{gdeep},d}[a,p1]");
