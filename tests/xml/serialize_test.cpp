@@ -300,7 +300,7 @@ TEST(GetXercesDOMRepresentation, UnderAHostHeldPlatformLongTextStaysOneTextNode)
 // A document longer than INT_MAX bytes cannot be handed to the int-length callback: it is
 // refused with code 9 and the table's text, and the callback is never called. Each '&' is
 // written as "&amp;", so 430 MiB of them make 2.2 GB of text. Manual (not in CI): it needs
-// about 6 GB and half a minute; run it with --gtest_also_run_disabled_tests
+// about 6 GB and a minute; run it with --gtest_also_run_disabled_tests
 // --gtest_filter='HugeSerialize.*'. The peak memory of large documents is measured by
 // bench/payload_bench.
 TEST(HugeSerialize, DISABLED_TextLongerThanIntMaxIsRefused) {
