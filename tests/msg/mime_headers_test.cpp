@@ -24,35 +24,26 @@ using moxxml_test::RefusalOf;
 class Chain {
  public:
   explicit Chain(const std::string& spec) {
-    mime_header_context** at = &head.next;
-    for (const std::string& header : Split(spec, '|')) {
-      const std::vector<std::string> fields = Split(header, ';');
-      *at = Record(fields[0], ':');
-      mime_header_context** parm = &(*at)->parms;
-      for (size_t i = 1; i < fields.size(); ++i, parm = &(*parm)->next) {
-        *parm = Record(fields[i], '=');
-      }
-      at = &(*at)->next;
+    mime_header_context** header = &head.next;
+    std::istringstream headers(spec);
+    for (std::string text, field; std::getline(headers, text, '|'); header = &(*header)->next) {
+      std::istringstream fields(text);
+      std::getline(fields, field, ';');
+      *header = Record(field, ':');
+      mime_header_context** parm = &(*header)->parms;
+      for (; std::getline(fields, field, ';'); parm = &(*parm)->next) *parm = Record(field, '=');
     }
   }
   mime_header_context head{};
 
  private:
-  static std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::istringstream in(text);
-    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
-    return parts;
-  }
   mime_header_context* Record(const std::string& field, char separator) {
     const size_t cut = field.rfind(separator);
     mime_header_context& record = records.emplace_back();
-    record.name = Keep(field.substr(0, cut));
-    record.value = Keep(field.substr(cut + 1));
+    for (auto [to, text] :
+         {std::pair{&record.name, field.substr(0, cut)}, {&record.value, field.substr(cut + 1)}})
+      *to = text == "?" ? nullptr : &strings.emplace_back(text)[0];
     return &record;
-  }
-  char* Keep(const std::string& text) {
-    return text == "?" ? nullptr : &strings.emplace_back(text)[0];
   }
   std::deque<mime_header_context> records;
   std::deque<std::string> strings;
@@ -106,30 +97,33 @@ TEST(AppendHdrs, ChainsBecomeHeaderElements) {
   }
 }
 
-// Parses a whole message into a capture target.
-struct Captured {
-  explicit Captured(const std::string& message) : target(logger), parser(target) {
-    EXPECT_EQ(parser.Update(message.data(), static_cast<int>(message.size())), 0);
-    EXPECT_EQ(parser.Final(), 0);
-  }
-  LoggerInterface logger;
-  MDNAndPayloadMIMEOutputTarget target;
-  MIMEMessageParser parser;
-};
-
 // Each entity gives a mimepart of its headers, then its children; the MDN fields follow the
-// own headers of the disposition-notification entity.
+// own headers of the disposition-notification entity. An empty target adds nothing; a null
+// header context or target is refused.
 TEST(MimePart, MultipartWithTwoLeavesAndAnMdn) {
-  Captured captured(
+  const std::string message =
       "Content-Type: multipart/report; boundary=\"b\"\r\nSubject: s\r\n\r\n"
       "preamble\r\n--b\r\nContent-Type: text/plain\r\n\r\nhuman text\r\n"
       "--b\r\nContent-Type: message/disposition-notification\r\nX-Own: 1\r\n\r\n"
       "Reporting-UA: ua\r\nOriginal-Message-ID: <id@x>\r\n"
       "Disposition: automatic-action/MDN-sent-automatically; processed/Error: x\r\n"
-      "\r\n--b--\r\n");
+      "\r\n--b--\r\n";
+  LoggerInterface logger;
+  MDNAndPayloadMIMEOutputTarget target(logger), empty(logger);
+  MIMEMessageParser parser(target);
+  ASSERT_EQ(parser.Update(message.data(), static_cast<int>(message.size())), 0);
+  ASSERT_EQ(parser.Final(), 0);
   auto* part = new MoxMsgMimePart();
   part->SetTagName("mimepart");
-  EXPECT_EQ(part->AppendHdrs(&captured.target), part);
+  EXPECT_EQ(part->AppendHdrs(&empty), part);
+  EXPECT_FALSE(part->ElementExists(XMLNODE_ANY));
+  MoxMsgElementWithMIMEHEADERCTXHeaderRoutines element;
+  ExpectRefusal([&] { element.AppendHdrs(static_cast<mime_header_context*>(nullptr)); },
+                MOXXMLERR_NULL_POINTER, "MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs",
+                "Null pointer exception.");
+  ExpectRefusal([&] { part->AppendHdrs(static_cast<MDNAndPayloadMIMEOutputTarget*>(nullptr)); },
+                MOXXMLERR_NULL_POINTER, "MoxMsgMimePart::AppendHdrs", "Null pointer exception.");
+  EXPECT_EQ(part->AppendHdrs(&target), part);
   EXPECT_EQ(
       Written(part),
       "mimepart{headers{content-type=multipart/report{parms{boundary=b}} subject=s} "
@@ -137,24 +131,6 @@ TEST(MimePart, MultipartWithTwoLeavesAndAnMdn) {
       "mimepart{headers{content-type=message/disposition-notification x-own=1 reporting-ua=ua "
       "original-message-id=<id@x> "
       "disposition=automatic-action/MDN-sent-automatically; processed/Error: x}}}");
-}
-
-// Null header context or target is refused; an empty target adds nothing; a mimepart has
-// no attributes, so no value.
-TEST(MimePart, NullEmptyTargetAndNoValue) {
-  MoxMsgElementWithMIMEHEADERCTXHeaderRoutines element;
-  ExpectRefusal([&] { element.AppendHdrs(static_cast<mime_header_context*>(nullptr)); },
-                MOXXMLERR_NULL_POINTER, "MoxMsgElementWithMIME_CTXHeaderRoutines::AppendHdrs",
-                "Null pointer exception.");
-  MoxMsgMimePart part;
-  ExpectRefusal([&] { part.AppendHdrs(static_cast<MDNAndPayloadMIMEOutputTarget*>(nullptr)); },
-                MOXXMLERR_NULL_POINTER, "MoxMsgMimePart::AppendHdrs", "Null pointer exception.");
-  LoggerInterface logger;
-  MDNAndPayloadMIMEOutputTarget empty(logger);
-  EXPECT_EQ(part.AppendHdrs(&empty), &part);
-  EXPECT_FALSE(part.ElementExists(XMLNODE_ANY));
-  EXPECT_EQ(std::get<0>(RefusalOf([&] { part.SetTagValue("x"); })),
-            MOXXMLERR_INVALID_ATTRIBUTE_TYPE);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // Its containment rows (a leaf taking message attributes) are in the element tests.
 #include <gtest/gtest.h>
 #include <string>
-#include <tuple>
 
 #include <moxxml/moxxml.h>
 
@@ -35,12 +34,7 @@ std::string Attributes(MoxXMLElement& element) {
 // By type: the stored text is the value (types 0 to 3, only characters XML carries) or its
 // encoding, decoded again on every read, and written as text with the "filter" attribute.
 TEST(Payload, EveryTypeStoresWritesAndReturnsTheValue) {
-  const char* const kFilter[] = {"",
-                                 " filter=7bit",
-                                 " filter=8bit",
-                                 " filter=binary",
-                                 " filter=quoted-printable",
-                                 " filter=base64"};
+  const std::string kFilter[] = {"", "7bit", "8bit", "binary", "quoted-printable", "base64"};
   for (int type = MOXFILTER_NONE; type <= MOXFILTER_BASE64; ++type) {
     SCOPED_TRACE(type);
     const bool encoded = type >= MOXFILTER_QUOTED_PRINTABLE;
@@ -56,56 +50,38 @@ TEST(Payload, EveryTypeStoresWritesAndReturnsTheValue) {
     MoxMsgRootElement root;
     root.AppendElement(payload);
     EXPECT_EQ(moxxml_test::ParseXml(moxxml_test::SerializeToString(root)).Outline(),
-              "moxmsg{payload" + (kFilter[type] + (" \"" + stored + "\"}")));
+              "moxmsg{payload" + (type ? " filter=" + kFilter[type] : "") + " \"" + stored + "\"}");
   }
 }
 
-// A new payload is unencoded; "abc" is stored as base64 "YWJj"; a later type change keeps
-// the stored text and decodes it by the new type; a copy keeps its own type, text and attribute.
-TEST(Payload, StoredTextTypeChangesAndCopies) {
+// A new payload is unencoded; a later type change keeps the stored text and decodes it by
+// the new type; the "filter" attribute follows the last type, none for no encoding or an
+// unknown type; an unknown type refuses to encode or decode and keeps the stored text; a copy
+// keeps its own type, text and attribute.
+TEST(Payload, TypeChangesKeepTheStoredTextAndCopiesTheirOwn) {
   MoxMsgPayload payload;
   EXPECT_EQ(payload.GetFilterType(), MOXFILTER_NONE);
   payload.SetTagValue("eA==");
   payload.SetFilterType(MOXFILTER_BASE64);
-  EXPECT_EQ(payload.GetTagValueForSerialization(), "eA==");
-  EXPECT_EQ(payload.GetTagValue(), "x");
+  EXPECT_EQ(payload.GetTagValueForSerialization() + "|" + payload.GetTagValue(), "eA==|x");
   payload.SetTagValue("abc");
-  EXPECT_EQ(payload.GetTagValueForSerialization().substr(0, 4), "YWJj");
+  const std::string stored = payload.GetTagValueForSerialization();
+  EXPECT_EQ(stored.substr(0, 4), "YWJj");
   MoxMsgPayload copy(payload);
-  payload.SetFilterType(MOXFILTER_NONE);
-  payload.SetTagValue("changed");
-  EXPECT_EQ(copy.GetFilterType(), MOXFILTER_BASE64);
-  EXPECT_EQ(copy.GetTagValue(), "abc");
-  EXPECT_EQ(Attributes(copy) + "|" + Attributes(payload), "filter=base64;|");
-}
-
-// Rows: first type, second type, the attributes after both.
-TEST(Payload, FilterAttributeFollowsTheLastType) {
   const auto kUnknown = static_cast<MOXFILTER_TYPES>(9);
-  using Row = std::tuple<MOXFILTER_TYPES, MOXFILTER_TYPES, std::string>;
-  for (const auto& [first, second, attributes] :
-       {Row{MOXFILTER_QUOTED_PRINTABLE, MOXFILTER_NONE, ""},
-        Row{MOXFILTER_7BIT, MOXFILTER_8BIT, "filter=8bit;"},
-        Row{MOXFILTER_BASE64, MOXFILTER_BASE64, "filter=base64;"},
-        Row{MOXFILTER_BASE64, kUnknown, ""}}) {
-    SCOPED_TRACE(second);
-    MoxMsgPayload payload;
-    payload.SetFilterType(first);
-    payload.SetFilterType(second);
-    EXPECT_EQ(payload.GetFilterType(), second);
-    EXPECT_EQ(Attributes(payload), attributes);
+  std::string types;  // the type in force and the attributes after each change
+  for (auto type : {MOXFILTER_BASE64, MOXFILTER_7BIT, MOXFILTER_NONE, MOXFILTER_8BIT, kUnknown}) {
+    payload.SetFilterType(type);
+    types += std::to_string(payload.GetFilterType()) + ":" + Attributes(payload) + " ";
   }
-}
-
-TEST(Payload, UnknownTypeRefusesSetAndGet) {
-  MoxMsgPayload payload;
-  payload.SetTagValue("kept");
-  payload.SetFilterType(static_cast<MOXFILTER_TYPES>(9));
+  EXPECT_EQ(types, "5:filter=base64; 1:filter=7bit; 0: 2:filter=8bit; 9: ");
   ExpectRefusal([&] { payload.SetTagValue("x"); }, MOXXMLERR_OUT_OF_MEMORY,
                 "MoxMsgPayload::SetTagValue", "Out of memory.");
   ExpectRefusal([&] { payload.GetTagValue(); }, MOXXMLERR_OUT_OF_MEMORY,
                 "MoxMsgPayload::GetTagValue", "Out of memory.");
-  EXPECT_EQ(payload.GetTagValueForSerialization(), "kept");
+  EXPECT_EQ(payload.GetTagValueForSerialization(), stored);
+  EXPECT_EQ(copy.GetFilterType(), MOXFILTER_BASE64);
+  EXPECT_EQ(copy.GetTagValue() + "|" + Attributes(copy), "abc|filter=base64;");
 }
 
 }  // namespace

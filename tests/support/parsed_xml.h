@@ -3,6 +3,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -23,9 +24,8 @@ struct ParsedNode {
     std::string line = name;
     for (const auto& a : attributes) line += (a.first == "v" ? "" : " " + a.first) + "=" + a.second;
     if (!text.empty()) line += " \"" + text + "\"";
-    for (size_t i = 0; i < children.size(); ++i) {
+    for (size_t i = 0; i < children.size(); ++i)
       line += (i == 0 ? "{" : " ") + children[i].Outline();
-    }
     return children.empty() ? line : line + "}";
   }
   std::vector<std::string> ChildNames() const {
@@ -35,36 +35,24 @@ struct ParsedNode {
   }
   // The first child named childName, or null.
   const ParsedNode* Child(const std::string& childName) const {
-    for (const auto& child : children) {
+    for (const auto& child : children)
       if (child.name == childName) return &child;
-    }
     return nullptr;
   }
   // Follows a path of child names separated by "/"; throws when a step is missing.
   const ParsedNode& At(const std::string& path) const {
     const ParsedNode* node = this;
-    size_t start = 0;
-    while (start <= path.size()) {
-      size_t end = path.find('/', start);
-      if (end == std::string::npos) end = path.size();
-      const std::string step = path.substr(start, end - start);
+    std::istringstream steps(path);
+    for (std::string step; std::getline(steps, step, '/');) {
       node = node->Child(step);
       if (node == nullptr) throw std::runtime_error("no element '" + step + "' in " + path);
-      start = end + 1;
     }
     return *node;
   }
-  bool Has(const std::string& attribute) const {
-    for (const auto& a : attributes) {
-      if (a.first == attribute) return true;
-    }
-    return false;
-  }
   // The value of an attribute; throws when there is none.
   std::string Attr(const std::string& attribute) const {
-    for (const auto& a : attributes) {
+    for (const auto& a : attributes)
       if (a.first == attribute) return a.second;
-    }
     throw std::runtime_error("no attribute '" + attribute + "' on " + name);
   }
 };
@@ -89,23 +77,16 @@ inline ParsedNode ToParsedNode(xmlNodePtr node) {
   return parsed;
 }
 
-// Parses text strictly; ok is false when libxml2 refuses it. Blank text nodes (indentation)
-// are dropped so that pretty-printed and plain output compare alike.
-inline bool ParseXml(const std::string& text, ParsedNode* root) {
+// Parses text strictly and throws when libxml2 refuses it. Blank text nodes (indentation) are
+// dropped so that pretty-printed and plain output compare alike.
+inline ParsedNode ParseXml(const std::string& text) {
   xmlDocPtr doc =
       xmlReadMemory(text.data(), static_cast<int>(text.size()), "output.xml", nullptr,
                     XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-  if (doc == nullptr) return false;
-  xmlNodePtr element = xmlDocGetRootElement(doc);
-  if (element != nullptr) *root = ToParsedNode(element);
+  xmlNodePtr element = doc != nullptr ? xmlDocGetRootElement(doc) : nullptr;
+  const ParsedNode root = element != nullptr ? ToParsedNode(element) : ParsedNode();
   xmlFreeDoc(doc);
-  return element != nullptr;
-}
-
-// The same, for tests that expect well-formed output: throws when libxml2 refuses the text.
-inline ParsedNode ParseXml(const std::string& text) {
-  ParsedNode root;
-  if (!ParseXml(text, &root)) throw std::runtime_error("not well-formed XML:\n" + text.substr(0, 2000));
+  if (element == nullptr) throw std::runtime_error("not well-formed XML:\n" + text.substr(0, 2000));
   return root;
 }
 

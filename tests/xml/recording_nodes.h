@@ -1,4 +1,4 @@
-// RecordingElement, RecordingAttr, TypedElement, TypedAttr: host-derived nodes for the tests.
+// Recording and Typed: host-derived elements and attributes for the tests.
 #pragma once
 
 #include <string>
@@ -9,55 +9,39 @@
 
 namespace moxxml_test {
 
-// Each appends its tag name to a shared log when destroyed, so tests see the order.
-class RecordingElement : public MoxXML::MoxXMLElement {
+// Appends its tag name to a shared log when destroyed, so tests see the order.
+template <typename Node>
+class Recording : public Node {
  public:
-  RecordingElement(const std::string& name, std::vector<std::string>* log)
-      : MoxXMLElement(name, ""), log(log) {}
-  ~RecordingElement() override { log->push_back(GetTagName()); }
-  RecordingElement* Clone() const override { return new RecordingElement(*this); }
+  Recording(const std::string& name, std::vector<std::string>* log) : Node(name, ""), log(log) {}
+  ~Recording() override { log->push_back(this->GetTagName()); }
+  Recording* Clone() const override { return new Recording(*this); }
 
  private:
   std::vector<std::string>* log;
 };
 
-class RecordingAttr : public MoxXML::MoxXMLAttr {
+// Reports any node type code, and counts how often its value is read.
+template <typename Node>
+class Typed : public Node {
  public:
-  RecordingAttr(const std::string& name, std::vector<std::string>* log)
-      : MoxXMLAttr(name, ""), log(log) {}
-  ~RecordingAttr() override { log->push_back(GetTagName()); }
-  RecordingAttr* Clone() const override { return new RecordingAttr(*this); }
-
- private:
-  std::vector<std::string>* log;
-};
-
-// Nodes that report any node type code, and count how often their value is read.
-class TypedElement : public MoxXML::MoxXMLElement {
- public:
-  TypedElement(int type, const std::string& name, const std::string& value = "")
-      : MoxXMLElement(name, value), type(type) {}
+  Typed(int type, const std::string& name, const std::string& value = "")
+      : Node(name, value), type(type) {}
   int GetNodeType() const override { return type; }
   const std::string& GetTagValue() override {
     ++valueReads;
-    return MoxXMLElement::GetTagValue();
+    return Node::GetTagValue();
   }
-  TypedElement* Clone() const override { return new TypedElement(*this); }
+  Typed* Clone() const override { return new Typed(*this); }
   int valueReads = 0;
 
  private:
   int type;
 };
 
-class TypedAttr : public MoxXML::MoxXMLAttr {
- public:
-  TypedAttr(int type, const std::string& name, const std::string& value = "")
-      : MoxXMLAttr(name, value), type(type) {}
-  int GetNodeType() const override { return type; }
-  TypedAttr* Clone() const override { return new TypedAttr(*this); }
-
- private:
-  int type;
-};
+using RecordingElement = Recording<MoxXML::MoxXMLElement>;
+using RecordingAttr = Recording<MoxXML::MoxXMLAttr>;
+using TypedElement = Typed<MoxXML::MoxXMLElement>;
+using TypedAttr = Typed<MoxXML::MoxXMLAttr>;
 
 }  // namespace moxxml_test
