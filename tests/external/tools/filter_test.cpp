@@ -7,18 +7,18 @@
 
 namespace {
 
-int Refuse(const char*, int, unsigned char*, void*) { return 1; }
+const std::string k57(57, 'x');  // a full base64 line: the encoder must write it out
 
+int Append(const char* data, int length, void* context) {
+  static_cast<std::string*>(context)->append(data, static_cast<size_t>(length));
+  return 0;
+}
+int Write(const char* data, int length, unsigned char*, void* context) {
+  return Append(data, length, context);
+}
+int Refuse(const char*, int, unsigned char*, void*) { return 1; }
 int Throw(const char*, int, unsigned char*, void*) {
   throw MoxException(3, "MoxMsgPayloadFilterCallback", "Null pointer exception.");
-}
-
-void WriteTo(MoxFilterContainer& container, std::string* output) {
-  container.writeCallback = [](const char* data, int length, unsigned char*, void* context) {
-    static_cast<std::string*>(context)->append(data, static_cast<size_t>(length));
-    return 0;
-  };
-  container.writeContext = output;
 }
 
 TEST(MoxFilterContainer, ChainsProcessesInOrder) {
@@ -26,7 +26,8 @@ TEST(MoxFilterContainer, ChainsProcessesInOrder) {
   MoxFilterBase64 base64;
   std::string output;
   MoxFilterContainer chain;
-  WriteTo(chain, &output);
+  chain.writeCallback = &Write;
+  chain.writeContext = &output;
   chain.AddProcess(&qp);
   chain.AddProcess(&base64);
   for (char c : std::string("caf\xe9 = ok\r\n")) EXPECT_EQ(chain.Update(&c, 1), MOXSTREAM_OK);
@@ -39,7 +40,7 @@ TEST(MoxFilterContainer, RefusesBadArgumentsAndReportsARefusingOrThrowingCallbac
   MoxFilterContainer container;
   container.AddProcess(&encoder);
   // No callback yet: the encoded line has nowhere to go.
-  EXPECT_EQ(container.Update(std::string(57, 'x').data(), 57), MOXSTREAM_ERR_NO_OUTPUT);
+  EXPECT_EQ(container.Update(k57.data(), 57), MOXSTREAM_ERR_NO_OUTPUT);
   EXPECT_EQ(container.Update("abc", -1), MOXSTREAM_ERR_INVALID_ARGUMENT);
   EXPECT_EQ(container.Update(nullptr, 3), MOXSTREAM_ERR_INVALID_ARGUMENT);
   EXPECT_EQ(encoder.Update(nullptr, 3), MOXSTREAM_ERR_INVALID_ARGUMENT);
@@ -55,30 +56,26 @@ TEST(MoxFilterContainer, RefusesBadArgumentsAndReportsARefusingOrThrowingCallbac
   EXPECT_THROW(container.Final(), MoxException);
 }
 
+// A process that outlives its container, or dies before it, is cut loose: no dangling link
+// either way. ReplaceProcess swaps or removes a process and ignores one not in the chain.
 TEST(MoxFilterContainer, OwnsNoProcessAndReplaceProcessEditsTheChain) {
-  std::string output;
-  MoxFilterBase64 survivor;
-  {
-    MoxFilterContainer gone;
-    gone.AddProcess(&survivor);
-  }
-  // The process outlives the container, cut loose from it.
-  EXPECT_EQ(survivor.Update(std::string(57, 'x').data(), 57), MOXSTREAM_ERR_NO_OUTPUT);
-  MoxFilterContainer container;
-  WriteTo(container, &output);
-  auto early = std::make_unique<MoxFilterBase64>();
-  container.AddProcess(early.get());
-  early.reset();  // destroyed first, it leaves the chain
-  MoxFilterBase64 base64;
+  MoxFilterBase64 survivor, base64;
   MoxFilterQuotedPrintable qp;
+  std::make_unique<MoxFilterContainer>()->AddProcess(&survivor);
+  EXPECT_EQ(survivor.Update(k57.data(), 57), MOXSTREAM_ERR_NO_OUTPUT);
+  std::string output;
+  MoxFilterContainer container;
+  container.writeCallback = &Write;
+  container.writeContext = &output;
+  container.AddProcess(std::make_unique<MoxFilterBase64>().get());
   container.AddProcess(&base64);
   container.ReplaceProcess(&base64, &qp);
   EXPECT_EQ(container.Update("a=b", 3), MOXSTREAM_OK);
-  container.ReplaceProcess(&base64, nullptr);  // not in the chain: nothing happens
+  container.ReplaceProcess(&base64, nullptr);
   container.ReplaceProcess(&qp, nullptr);
   EXPECT_EQ(container.Update("a=b", 3), MOXSTREAM_OK);
   EXPECT_EQ(output, "a=3Dba=b");
-  EXPECT_EQ(base64.Update(std::string(57, 'x').data(), 57), MOXSTREAM_ERR_NO_OUTPUT);
+  EXPECT_EQ(base64.Update(k57.data(), 57), MOXSTREAM_ERR_NO_OUTPUT);
 }
 
 // A copy or assignment taken mid-stream from a process in a chain holds its own state and is in
@@ -87,7 +84,8 @@ TEST(MoxStreamProcess, CopiesKeepStreamStateButNotTheChain) {
   std::string ignored, copied;
   auto chain = std::make_unique<MoxFilterContainer>();
   auto original = std::make_unique<MoxUnfilterQuotedPrintable>();
-  WriteTo(*chain, &ignored);
+  chain->writeCallback = &Write;
+  chain->writeContext = &ignored;
   chain->AddProcess(original.get());
   EXPECT_EQ(chain->Update("x=4", 3), MOXSTREAM_OK);
   MoxUnfilterQuotedPrintable copy(*original), assigned;
@@ -95,13 +93,7 @@ TEST(MoxStreamProcess, CopiesKeepStreamStateButNotTheChain) {
   chain.reset();
   original.reset();
   for (MoxStreamProcess* process : {&copy, &assigned}) {
-    // Not through a container: AddProcess starts a new stream.
-    process->SetOutput(
-        [](const char* data, int length, void* context) {
-          static_cast<std::string*>(context)->append(data, static_cast<size_t>(length));
-          return 0;
-        },
-        &copied);
+    process->SetOutput(&Append, &copied);  // not through a container: that starts a new stream
     EXPECT_EQ(process->Update("1  \r\n", 5), MOXSTREAM_OK);
     EXPECT_EQ(process->Final(), MOXSTREAM_OK);
   }
