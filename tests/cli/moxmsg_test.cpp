@@ -216,125 +216,94 @@ TEST(Moxmsg, FailuresGoToStandardError) {
   EXPECT_EQ(Slurp(input), Slurp(sample));
 }
 
-// Every test message (the corpus and the samples) under a name of its own, as they share
-// names, with the document that moxmsg prints for it alone; made once per test program.
+// Every test message (the bundled samples are copies of corpus messages) with the document that
+// moxmsg prints for it alone; made once per test program.
 class MoxmsgBatch : public testing::Test {
  protected:
-  struct Staged {
-    std::string path, output, document;  // link to the message, its document's name and text
+  struct Message {
+    std::string path, output, document;  // the message, its document's name and text
   };
   static void SetUpTestSuite() {
-    std::vector<fs::path> messages;
-    for (const char* dir : {MOXXML_TEST_DATA "/messages", MOXXML_EXAMPLES}) {
-      for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().extension() == ".eml") messages.push_back(entry.path());
-      }
+    for (const auto& entry : fs::directory_iterator(MOXXML_TEST_DATA "/messages")) {
+      if (entry.path().extension() != ".eml") continue;
+      const std::string path = entry.path().string();
+      messages.push_back({path, entry.path().stem().string() + ".xml", std::get<1>(Moxmsg(path))});
     }
-    std::sort(messages.begin(), messages.end());
-    fs::create_directory(stageDir);
-    for (const fs::path& message : messages) {
-      const std::string name = std::to_string(staged.size()) + "-" + message.stem().string();
-      staged.push_back(
-          {stageDir + "/" + name + ".eml", name + ".xml", std::get<1>(Moxmsg(message.string()))});
-      fs::create_symlink(message, staged.back().path);
-    }
+    std::sort(messages.begin(), messages.end(), [](auto& a, auto& b) { return a.path < b.path; });
   }
-  static void TearDownTestSuite() { fs::remove_all(stageDir); }
   void TearDown() override { fs::remove_all(out); }
 
-  inline static const std::string stageDir = TempPath("-messages");
-  inline static std::vector<Staged> staged;
-  const std::string out = TempPath("-out");
+  inline static std::vector<Message> messages;
+  const std::string out = TempPath("-out"), missing = TempPath("-missing.eml");
 };
 
 // Each document of a batch is the one-by-one document, whatever the job count and chunk size
-// (1 byte up to more than a whole message); a missing file and a directory among the messages
-// each fail on their own line, leave no document and stop nothing else. Standard error holds
-// nothing more: it is no terminal, so no progress line.
+// (1 byte up to more than a whole message), named after its input's file name (standard
+// input's is stdin.xml) in DIR, made with its parents. A missing file and a directory among the
+// messages each fail on their own line, leave no document and stop nothing else. Standard input
+// is streamed like a file: a message of parts well past a pipe's capacity, through a pipe
+// (short reads, which the chunks must gather), gives the document of the file. Standard error
+// holds nothing more: it is no terminal, so no progress line.
 TEST_F(MoxmsgBatch, DocumentsMatchOneByOneRunsAndFailuresStayApart) {
-  ASSERT_GT(staged.size(), 20u);
-  Names expected;
-  std::string inputs;
-  for (const Staged& s : staged) {
-    EXPECT_EQ(moxxml_test::ValidateAgainstSchema(s.document), "") << s.path;
-    expected.push_back(s.output);
-    inputs += " " + s.path;
-  }
-  std::sort(expected.begin(), expected.end());
-  const std::string missing = stageDir + "/missing.eml", directory = stageDir + "/folder.eml";
-  fs::create_directory(directory);
-  for (const char* options : {"-j 1", "--jobs 3 --chunk-size 1", "-j 8 -c 2", "-j 2 -c 3",
-                              "-j 2 -c 7", "-j 2 -c 64", "-j 2 -c 4096", ""}) {
-    SCOPED_TRACE(options);
-    auto [status, stdOut, stdErr] =
-        Moxmsg(options + (" -o " + out + " " + missing + inputs + " " + directory));
-    EXPECT_EQ(std::make_pair(status, stdOut), std::make_pair(1, std::string()));
-    EXPECT_EQ(SortedLines(stdErr),
-              (Names{"moxmsg: " + directory + ": cannot read: Is a directory",
-                     "moxmsg: " + missing + ": cannot read: No such file or directory"}));
-    for (const Staged& s : staged) EXPECT_EQ(Slurp(out + "/" + s.output), s.document) << s.path;
-    EXPECT_EQ(Listing(out), expected);  // nothing for the failures, no temporary left
-    fs::remove_all(out);
-  }
-  fs::remove(directory);
-}
-
-// A document is named after its input's file name; standard input's is stdin.xml; missing
-// directories on the way to DIR are made.
-TEST_F(MoxmsgBatch, OutputNamesFollowInputNames) {
-  const std::string in = TempPath("-names"), deeper = out + "/new/deeper";
-  fs::create_directories(in + "/dir.d");
-  const Staged& sample = staged.front();
-  const std::pair<const char*, const char*> kRows[] = {
-      {"plain.eml", "plain.xml"},    {"noext", "noext.xml"},     {"two.dots.msg", "two.dots.xml"},
-      {"trailing.", "trailing.xml"}, {".hidden", ".hidden.xml"}, {"dir.d/inner", "inner.xml"},
-      {"same.xml", "same.xml"},  // another directory: not its own input
-  };
-  std::string arguments = "-o " + deeper + " - ";
-  Names expected{"stdin.xml"};
-  for (const auto& [input, output] : kRows) {
-    fs::copy_file(sample.path, in + "/" + input);
-    arguments += " " + in + "/" + input;
-    expected.push_back(output);
-  }
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(Moxmsg(arguments + " < " + sample.path), (Outcome{0, "", ""}));
-  EXPECT_EQ(Listing(deeper), expected);
-  for (const std::string& name : expected) {
-    EXPECT_EQ(Slurp(deeper + "/" + name), sample.document) << name;
-  }
-  // One file with -o also goes to the directory; the run before it is replaced.
-  EXPECT_EQ(Moxmsg("-o " + deeper + " " + staged.back().path), (Outcome{0, "", ""}));
-  EXPECT_EQ(Slurp(deeper + "/" + staged.back().output), staged.back().document);
-  fs::remove_all(in);
-}
-
-// Standard input is streamed like a file: a pipe gives short reads, which the chunks must
-// gather. Every message through a pipe, and a message of 1 MiB of parts (well past the pipe's
-// capacity) at chunk sizes that do and do not divide it, give the document of the file.
-TEST_F(MoxmsgBatch, StandardInputGivesTheDocumentOfTheFile) {
-  for (const Staged& s : staged) {
-    EXPECT_EQ(Moxmsg("-c 5 -", s.path), (Outcome{0, s.document, ""})) << s.path;
-  }
-  EXPECT_EQ(Moxmsg("- < /dev/null"), Moxmsg("/dev/null"));
-  const std::string large = TempPath("-large.eml");
+  ASSERT_GT(messages.size(), 20u);
+  const std::string large = TempPath("-large.eml"), in = TempPath("-names"), dir = out + "/a/b";
   std::ofstream message(large, std::ios::binary);
   message << "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n";
-  for (int part = 0; part < 64; ++part) {
+  for (int part = 0; part < 16; ++part) {
     message << "--b\r\nContent-Type: application/octet-stream; name=\"p" << part
             << ".bin\"\r\nContent-Transfer-Encoding: base64\r\n\r\n";
     for (int i = 0; i < 210; ++i) message << std::string(76, 'A') << "\r\n";
   }
   message << "--b--\r\n";
   message.close();
-  ASSERT_GT(fs::file_size(large), 1u << 20);
+  ASSERT_GT(fs::file_size(large), 4u << 16);
   const std::string document = std::get<1>(Moxmsg(large));
-  ASSERT_NE(document.find("p63.bin"), std::string::npos);
-  for (const std::string chunk : {"", "-c 4096", "-c 65536", "-c 100000", "-c 4000000"}) {
-    EXPECT_EQ(Moxmsg(chunk + " " + large), (Outcome{0, document, ""})) << chunk;
-    EXPECT_EQ(Moxmsg(chunk + " -", large), (Outcome{0, document, ""})) << chunk;
+  ASSERT_NE(document.find("p15.bin"), std::string::npos);
+  // Copies of the first message under names that try the naming rule, and their documents.
+  const Message& first = messages.front();
+  const std::pair<const char*, const char*> kNames[] = {
+      {"plain.eml", "plain.xml"},    {"noext", "noext.xml"},     {"two.dots.msg", "two.dots.xml"},
+      {"trailing.", "trailing.xml"}, {".hidden", ".hidden.xml"}, {"dir.d/inner", "inner.xml"},
+      {"same.xml", "same.xml"},  // another directory: not its own input
+  };
+  fs::create_directories(in + "/dir.d");
+  Names expected{"stdin.xml"};
+  std::string inputs = " -";
+  for (const auto& [input, output] : kNames) {
+    fs::copy_file(first.path, in + "/" + input);
+    inputs += " " + in + "/" + input;
+    expected.push_back(output);
   }
+  for (const Message& s : messages) {
+    EXPECT_EQ(moxxml_test::ValidateAgainstSchema(s.document), "") << s.path;
+    expected.push_back(s.output);
+    inputs += " " + s.path;
+  }
+  std::sort(expected.begin(), expected.end());
+  const std::string directory = TempPath("-folder.eml");
+  fs::create_directory(directory);
+  for (const char* options : {"-j 1 -c 100000", "--jobs 3 --chunk-size 1", "-j 8 -c 2", "-j 2 -c 3",
+                              "-j 2 -c 7", "-j 2 -c 64", "-j 2 -c 4096", "-c 4000000", ""}) {
+    SCOPED_TRACE(options);
+    auto [status, stdOut, stdErr] =
+        Moxmsg(options + (" -o " + dir + " " + missing + inputs + " " + directory), large);
+    EXPECT_EQ(std::make_pair(status, stdOut), std::make_pair(1, std::string()));
+    EXPECT_EQ(SortedLines(stdErr), SortedLines("moxmsg: " + directory +
+                                               ": cannot read: Is a directory\nmoxmsg: " + missing +
+                                               ": cannot read: No such file or directory"));
+    for (const Message& s : messages) EXPECT_EQ(Slurp(dir + "/" + s.output), s.document) << s.path;
+    for (const auto& [input, output] : kNames) EXPECT_EQ(Slurp(dir + "/" + output), first.document);
+    EXPECT_TRUE(Slurp(dir + "/stdin.xml") == document);
+    EXPECT_EQ(Listing(dir), expected);  // nothing for the failures, no temporary left
+    fs::remove_all(out);
+  }
+  // One file with -o also goes to the directory; empty standard input is an empty file.
+  EXPECT_EQ(Moxmsg("-o " + dir + " " + first.path), (Outcome{0, "", ""}));
+  EXPECT_EQ(Slurp(dir + "/" + first.output), first.document);
+  EXPECT_EQ(Moxmsg("- < /dev/null"), Moxmsg("/dev/null"));
+  fs::remove(directory);
   fs::remove(large);
+  fs::remove_all(in);
 }
 
 // What moxmsg writes on a pseudo-terminal as its standard error (and output), with its exit
@@ -377,12 +346,12 @@ std::pair<int, std::string> OnTerminal(const Names& arguments, const std::string
 // as a line; a failure's line erases the drawn line first. One worker waits on a fifo until a
 // line is drawn, then meets a missing file. A single file draws nothing.
 TEST_F(MoxmsgBatch, ProgressLineOnlyOnATerminal) {
-  const std::string fifo = TempPath("-fifo.eml"), missing = stageDir + "/missing.eml";
+  const std::string fifo = TempPath("-fifo.eml");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   Names arguments{"-j", "1", "-o", out, fifo, missing};
-  for (const Staged& s : staged) arguments.push_back(s.path);
-  const std::string total = std::to_string(staged.size() + 2);
-  auto [status, text] = OnTerminal(arguments, fifo, Slurp(staged.front().path));
+  for (const Message& s : messages) arguments.push_back(s.path);
+  const std::string total = std::to_string(messages.size() + 2);
+  auto [status, text] = OnTerminal(arguments, fifo, Slurp(messages.front().path));
   EXPECT_EQ(status, 1) << text;
   EXPECT_EQ(text.find("\r\033[Kmoxmsg: 0/" + total + " files, 0 failed, 0 files/s"), 0u) << text;
   const size_t error = text.find("moxmsg: " + missing + ": cannot read: ");
@@ -392,10 +361,10 @@ TEST_F(MoxmsgBatch, ProgressLineOnlyOnATerminal) {
   ASSERT_NE(at, std::string::npos) << text;
   EXPECT_GT(at, error);
   EXPECT_EQ(text.find(" files/s\r\n", at), text.size() - 10) << text;  // left as the last line
-  EXPECT_EQ(Listing(out).size(), staged.size() + 1);
-  EXPECT_EQ(Slurp(out + "/" + fs::path(fifo).stem().string() + ".xml"), staged.front().document);
+  EXPECT_EQ(Listing(out).size(), messages.size() + 1);
+  EXPECT_EQ(Slurp(out + "/" + fs::path(fifo).stem().string() + ".xml"), messages.front().document);
   fs::remove(fifo);
-  EXPECT_EQ(OnTerminal({"-o", out, staged.front().path}), std::make_pair(0, std::string()));
+  EXPECT_EQ(OnTerminal({"-o", out, messages.front().path}), std::make_pair(0, std::string()));
 }
 
 }  // namespace
