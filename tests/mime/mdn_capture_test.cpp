@@ -76,60 +76,52 @@ TEST(MdnCapture, NotificationShapesEncodingsAndALastFieldWithoutLineBreak) {
   const std::string report =
       "Content-Type: multipart/report; report-type=disposition-notification; boundary=\"b\"\r\n\r\n"
       "--b\r\nContent-Type: text/plain\r\n\r\nYour message was processed.\r\n--b\r\n";
-  const std::string dn = "Content-Type: message/disposition-notification\r\n", end = "--b--\r\n";
-  const std::string disposition =
-      "Disposition=automatic-action/MDN-sent-automatically; processed;finalized";
+  const std::string dn = "Content-Type: message/disposition-notification\r\n";
+  const std::string processed = "automatic-action/MDN-sent-automatically; processed";
+  const std::string disposition = "Disposition=" + processed + ";finalized";
   const std::string all = "Reporting-UA=gw; moxxml;Original-Message-ID=<a@b>;" + disposition;
   const struct {
-    std::string message;
+    int in;  // 2: a report with its close delimiter, 1: a report without, 0: none
+    std::string part;
     std::string fields;
   } rows[] = {
-      {report + dn + "\r\nReporting-UA: gw; moxxml\r\nOriginal-Message-ID: <a@b>\r\n" +
-           "Disposition: automatic-action/MDN-sent-automatically; processed\r\n" + end,
-       all},
+      // clang-format off
+      {2, dn + "\r\nReporting-UA: gw; moxxml\r\nOriginal-Message-ID: <a@b>\r\nDisposition: " +
+          processed + "\r\n", all},
       // Odd-case field names and type; a line that is no field ends the fields.
-      {report +
-           "content-TYPE: Message/Disposition-Notification\r\nCONTENT-transfer-encoding: 7bit\r\n"
-           "\r\nfinal-RECIPIENT: rfc822; a@b\r\nnot a field\r\nDisposition: x\r\n" +
-           end,
+      {2, "content-TYPE: Message/Disposition-Notification\r\nCONTENT-transfer-encoding: 7bit\r\n"
+          "\r\nfinal-RECIPIENT: rfc822; a@b\r\nnot a field\r\nDisposition: x\r\n",
        "final-RECIPIENT=rfc822; a@b;finalized"},
-      {report + dn + "\r\n" + end, "finalized"},
+      {2, dn + "\r\n", "finalized"},
       // Several header fields, LF only.
-      {report +
-           "Content-Type: message/disposition-notification\nX-A: 1\nX-B: 2\n\n"
-           "Disposition: automatic-action/MDN-sent-automatically; processed/Error: x\n" +
-           end,
-       "Disposition=automatic-action/MDN-sent-automatically; processed/Error: x;finalized"},
+      {2, "Content-Type: message/disposition-notification\nX-A: 1\nX-B: 2\n\nDisposition: " +
+          processed + "/Error: x\n", "Disposition=" + processed + "/Error: x;finalized"},
       // Only the first of two notifications is captured.
-      {report + dn + "\r\nDisposition: first\r\n\r\n--b\r\n" + dn + "\r\nDisposition: second\r\n" +
-           end,
+      {2, dn + "\r\nDisposition: first\r\n\r\n--b\r\n" + dn + "\r\nDisposition: second\r\n",
        "Disposition=first;finalized"},
       // Without a notification the payload stays empty and open.
-      {report + "Content-Type: text/plain\r\n\r\nDisposition: no\r\n" + end, "open"},
-      {report + dn + "Content-Transfer-Encoding: base64\r\n\r\n" +
-           "UmVwb3J0aW5nLVVBOiBndzsgbW94eG1sDQpPcmlnaW5hbC1NZXNzYWdlLUlEOiA8YUBiPg0KRGlz\r\n"
-           "cG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vz\r\n"
-           "c2VkDQo=\r\n" +
-           end,
-       all},
-      {report + dn + "Content-Transfer-Encoding: Quoted-Printable\r\n\r\n" +
-           "Reporting-UA: gw; mox=\r\nxml\r\nOriginal-Message-ID: <a=40b>\r\n"
-           "Disposition: automatic-=\r\naction/MDN-sent-automatically; processed\r\n" +
-           end,
-       all},
-      {report + dn + "\r\nDisposition: automatic-action/MDN-sent-automatically; processed",
+      {2, "Content-Type: text/plain\r\n\r\nDisposition: no\r\n", "open"},
+      {2, dn + "Content-Transfer-Encoding: base64\r\n\r\n"
+          "UmVwb3J0aW5nLVVBOiBndzsgbW94eG1sDQpPcmlnaW5hbC1NZXNzYWdlLUlEOiA8YUBiPg0KRGlz\r\n"
+          "cG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vz\r\n"
+          "c2VkDQo=\r\n", all},
+      {2, dn + "Content-Transfer-Encoding: Quoted-Printable\r\n\r\nReporting-UA: gw; mox=\r\n"
+          "xml\r\nOriginal-Message-ID: <a=40b>\r\nDisposition: automatic-=\r\naction/"
+          "MDN-sent-automatically; processed\r\n", all},
+      {1, dn + "\r\nDisposition: " + processed, disposition},
+      {0, dn + "\r\nDisposition: " + processed, disposition},
+      {0, dn + "Content-Transfer-Encoding: BASE64\r\n\r\n"
+          "RGlzcG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vzc2Vk",
        disposition},
-      {dn + "\r\nDisposition: automatic-action/MDN-sent-automatically; processed", disposition},
-      {dn + "Content-Transfer-Encoding: BASE64\r\n\r\n" +
-           "RGlzcG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vzc2Vk",
-       disposition},
-      {dn + "Content-Transfer-Encoding: quoted-printable\r\n\r\n" +
-           "Disposition: automatic-action/MDN-sent-automatically; process=\r\ned=\r\n",
-       disposition},
+      {0, dn + "Content-Transfer-Encoding: quoted-printable\r\n\r\nDisposition: " +
+          "automatic-action/MDN-sent-automatically; process=\r\ned=\r\n", disposition},
+      // clang-format on
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.message);
-    EXPECT_EQ(FieldsAtEveryFeed(row.message), row.fields);
+    const std::string message =
+        (row.in ? report : "") + row.part + (row.in == 2 ? "--b--\r\n" : "");
+    SCOPED_TRACE(message);
+    EXPECT_EQ(FieldsAtEveryFeed(message), row.fields);
   }
 }
 

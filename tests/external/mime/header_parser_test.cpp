@@ -11,6 +11,8 @@ namespace {
 
 using moxxml_test::Flatten;
 
+// Each row is a reading rule or a refusal with its error number and excerpt; the floods were
+// quadratic once. Refused or not, the streaming parser reads each text alike at every feed.
 TEST(MIMEParse, ReadsOrRefusesHeaderBlocksSayingWhatAndWhere) {
   std::string many, manyParms = "Content-Type: a/b", first100;
   for (int i = 0; i < 1001; ++i) many += "X: " + std::to_string(i) + "\n";
@@ -30,7 +32,6 @@ TEST(MIMEParse, ReadsOrRefusesHeaderBlocksSayingWhatAndWhere) {
       // MDN fields keep one whole value.
       {"Disposition: automatic-action/MDN-sent-automatically; processed/Error: x\n", 1,
        "Disposition=automatic-action/MDN-sent-automatically; processed/Error: x;"},
-      {"Final-Recipient: rfc822; a@b\n", 1, "Final-Recipient=rfc822; a@b;"},
       // Parameters: quoted and escaped, names as written, duplicates kept, a segment without
       // "=" dropped, an empty name kept, folded.
       {"Content-Type: text/plain; charset=\"us-ascii\"; name=\"a\\\"b;c\"\n", 1,
@@ -88,7 +89,6 @@ TEST(MIMEParse, ReadsOrRefusesHeaderBlocksSayingWhatAndWhere) {
     EXPECT_TRUE(row.result >= 0 || context->next == nullptr);
     MIMEFree(context);
     FreeMIMEERRORCTX(error);
-    // The streaming parser reads the same text as an entity header, alike at every feed size.
     moxxml_test::ParseAtEveryFeed(row.text + "\n\nbody");
   }
 }
@@ -136,19 +136,14 @@ TEST(MIMEEntityDescription, TypeIdsFieldLimitAndIncrementalFinalization) {
       SCOPED_TRACE(row.header.substr(0, 60) + " at " + std::to_string(size));
       MIMEEntityDescription description(0);
       std::size_t fed = 0;
-      int finalizedAt = -1;
       moxxml_test::FeedInPieces(row.header + "body", size, [&](const char* p, std::size_t n) {
-        const bool before = description.IsFinalized();
         description.Update(p, static_cast<int>(n));
-        if (!before && description.IsFinalized()) finalizedAt = static_cast<int>(fed + n);
         fed += n;
+        // Finalized in the call that carries the end of the header, not before.
+        EXPECT_EQ(description.IsFinalized() != 0, fed >= row.header.size()) << fed;
       });
       EXPECT_EQ(description.GetHeaderValMimeId(MIME_HDR_CONTENT_TYPE), row.id);
       EXPECT_EQ(description.GetDataOffset(), static_cast<int>(row.header.size()));
-      // Finalized in the call that carries the end of the header.
-      EXPECT_GE(finalizedAt, static_cast<int>(row.header.size()));
-      EXPECT_LT(finalizedAt - static_cast<int>(size ? size : fed),
-                static_cast<int>(row.header.size()));
       const std::string flat = Flatten(description.GetMIMEHEADERCTX());
       EXPECT_EQ(std::count(flat.begin(), flat.end(), ';'), row.recorded);
       EXPECT_EQ(Flatten(MIMEEntityDescription(description).GetMIMEHEADERCTX()), flat);
