@@ -40,10 +40,11 @@ enum MIMEMessageParserResult {
 // - Nesting depth 64 entities: a multipart or an encapsulated message (message/rfc822,
 //   message/global, message/news, message/external-body) that would need a 65th level is
 //   kept as an opaque leaf whose body is passed on as it stands.
-// - Entities 10,000 per message, the message itself included: past it a multipart or an
-//   encapsulated message is a leaf as past the depth limit, and a delimiter line opens no
-//   part; the bytes up to the next delimiter go to the multipart as its own, like a
-//   preamble. Delimiters are still recognised, so the open entities end where they should.
+// - Entities 10,000 per message, the message itself included: once that many have been
+//   opened, a multipart or an encapsulated message is kept as a leaf, as at the depth
+//   limit, and a delimiter line opens no part: the bytes up to the next delimiter go to the
+//   multipart as its own, like a preamble. Delimiters are still recognised, so the entities
+//   already open end where they should.
 // - Header block 256 KiB per entity: a header block that reaches it ends there; the field
 //   being read is dropped and the remaining bytes are the entity's body.
 // - Header fields 1000 per entity: further fields are passed on but not recorded.
