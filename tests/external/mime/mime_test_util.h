@@ -1,5 +1,5 @@
-// ReadFile, Flatten, Feeds, Parse, DumpTree, RecordingTarget, ParseToDump: shared helpers of
-// the MIME suites: parse a message at a given chunking, check what the parser promises every
+// ReadFile, Flatten, Feeds, Parse, DumpTree, RecordingTarget, ParseAtEveryFeed: shared helpers
+// of the MIME suites: parse a message at a given chunking, check what the parser promises every
 // target, and print the tree in the format of email_tree.py.
 #pragma once
 
