@@ -1,9 +1,12 @@
 // MDNAndPayloadMIMEOutputTarget: the captured MDN fields and the tree must not depend on how
-// the message is split into calls, and only the first notification is captured.
+// the message is split into calls, only the first notification is captured, and the deepest
+// tree goes through capture, the builder and Serialize on a small stack.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <string>
 
 #include "external/mime/mime_test_util.h"
+#include "support/parsed_xml.h"
 
 namespace {
 
@@ -44,7 +47,7 @@ std::string FieldsAtEveryFeed(const std::string& message) {
     EXPECT_EQ(CaptureMdn(message, 0, split), whole) << "split at " << split;
   }
   const std::size_t tree = whole.find("fields:");
-  EXPECT_EQ(whole.substr(0, tree), moxxml_test::ParseToDump(message, 0));
+  EXPECT_EQ(whole.substr(0, tree), moxxml_test::ParseAtEveryFeed(message, {}));
   return whole.substr(tree + 7);
 }
 
@@ -64,82 +67,61 @@ TEST(MdnCapture, RealMdnsGiveTheirFields) {
   }
 }
 
-TEST(MdnCapture, NotificationShapes) {
+// Notifications inside a report and alone. An encoded notification is decoded as it streams
+// (before, base64 and quoted-printable bodies were captured empty), and a last field without
+// a line break of its own is completed when the entity ends (before, it was lost): at the end
+// of a multipart without close delimiter, of a message that is the notification itself, and
+// of a decoded body.
+TEST(MdnCapture, NotificationShapesEncodingsAndALastFieldWithoutLineBreak) {
   const std::string report =
       "Content-Type: multipart/report; report-type=disposition-notification; boundary=\"b\"\r\n\r\n"
       "--b\r\nContent-Type: text/plain\r\n\r\nYour message was processed.\r\n--b\r\n";
   const std::string dn = "Content-Type: message/disposition-notification\r\n";
+  const std::string processed = "automatic-action/MDN-sent-automatically; processed";
+  const std::string disposition = "Disposition=" + processed + ";finalized";
+  const std::string all = "Reporting-UA=gw; moxxml;Original-Message-ID=<a@b>;" + disposition;
   const struct {
-    std::string dnPart;
-    const char* fields;
+    int in;  // 2: a report with its close delimiter, 1: a report without, 0: none
+    std::string part;
+    std::string fields;
   } rows[] = {
-      {dn + "\r\nReporting-UA: gw\r\nDisposition: automatic-action/MDN-sent-automatically; "
-            "processed\r\n",
-       "Reporting-UA=gw;Disposition=automatic-action/MDN-sent-automatically; processed;finalized"},
-      // Odd-case field names and type.
-      {"content-TYPE: Message/Disposition-Notification\r\nCONTENT-transfer-encoding: 7bit\r\n\r\n"
-       "final-RECIPIENT: rfc822; a@b\r\n",
+      // clang-format off
+      {2, dn + "\r\nReporting-UA: gw; moxxml\r\nOriginal-Message-ID: <a@b>\r\nDisposition: " +
+          processed + "\r\n", all},
+      // Odd-case field names and type; a line that is no field ends the fields.
+      {2, "content-TYPE: Message/Disposition-Notification\r\nCONTENT-transfer-encoding: 7bit\r\n"
+          "\r\nfinal-RECIPIENT: rfc822; a@b\r\nnot a field\r\nDisposition: x\r\n",
        "final-RECIPIENT=rfc822; a@b;finalized"},
-      {dn + "\r\n", "finalized"},
+      {2, dn + "\r\n", "finalized"},
       // Several header fields, LF only.
-      {"Content-Type: message/disposition-notification\nX-A: 1\nX-B: 2\n\n"
-       "Disposition: automatic-action/MDN-sent-automatically; processed/Error: x\n",
-       "Disposition=automatic-action/MDN-sent-automatically; processed/Error: x;finalized"},
+      {2, "Content-Type: message/disposition-notification\nX-A: 1\nX-B: 2\n\nDisposition: " +
+          processed + "/Error: x\n", "Disposition=" + processed + "/Error: x;finalized"},
       // Only the first of two notifications is captured.
-      {dn + "\r\nDisposition: first\r\n\r\n--b\r\n" + dn + "\r\nDisposition: second\r\n",
+      {2, dn + "\r\nDisposition: first\r\n\r\n--b\r\n" + dn + "\r\nDisposition: second\r\n",
        "Disposition=first;finalized"},
       // Without a notification the payload stays empty and open.
-      {"Content-Type: text/plain\r\n\r\nDisposition: no\r\n", "open"},
+      {2, "Content-Type: text/plain\r\n\r\nDisposition: no\r\n", "open"},
+      {2, dn + "Content-Transfer-Encoding: base64\r\n\r\n"
+          "UmVwb3J0aW5nLVVBOiBndzsgbW94eG1sDQpPcmlnaW5hbC1NZXNzYWdlLUlEOiA8YUBiPg0KRGlz\r\n"
+          "cG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vz\r\n"
+          "c2VkDQo=\r\n", all},
+      {2, dn + "Content-Transfer-Encoding: Quoted-Printable\r\n\r\nReporting-UA: gw; mox=\r\n"
+          "xml\r\nOriginal-Message-ID: <a=40b>\r\nDisposition: automatic-=\r\naction/"
+          "MDN-sent-automatically; processed\r\n", all},
+      {1, dn + "\r\nDisposition: " + processed, disposition},
+      {0, dn + "\r\nDisposition: " + processed, disposition},
+      {0, dn + "Content-Transfer-Encoding: BASE64\r\n\r\n"
+          "RGlzcG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vzc2Vk",
+       disposition},
+      {0, dn + "Content-Transfer-Encoding: quoted-printable\r\n\r\nDisposition: " +
+          "automatic-action/MDN-sent-automatically; process=\r\ned=\r\n", disposition},
+      // clang-format on
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.dnPart);
-    EXPECT_EQ(FieldsAtEveryFeed(report + row.dnPart + "--b--\r\n"), row.fields);
-  }
-}
-
-// An encoded notification is decoded as it streams (before, base64 and quoted-printable bodies
-// were captured empty), and a last field without a line break of its own is completed when
-// the entity ends (before, it was lost): at the end of a multipart without close delimiter,
-// of a message that is the notification itself, and of a decoded body.
-TEST(MdnCapture, EncodedBodiesAndALastFieldWithoutLineBreak) {
-  const std::string kFields =
-      "Reporting-UA=gw; moxxml;Original-Message-ID=<a@b>;Disposition=automatic-action/"
-      "MDN-sent-automatically; processed;finalized";
-  const std::string kDisposition =
-      "Disposition=automatic-action/MDN-sent-automatically; processed;finalized";
-  const std::string report =
-      "Content-Type: multipart/report; report-type=disposition-notification; boundary=b\r\n\r\n"
-      "--b\r\nContent-Type: text/plain\r\n\r\nProcessed.\r\n--b\r\n";
-  const std::string dn = "Content-Type: message/disposition-notification\r\n";
-  const struct {
-    std::string message;
-    const std::string& fields;
-  } kRows[] = {
-      {report + dn +
-           "Content-Transfer-Encoding: base64\r\n\r\n"
-           "UmVwb3J0aW5nLVVBOiBndzsgbW94eG1sDQpPcmlnaW5hbC1NZXNzYWdlLUlEOiA8YUBiPg0KRGlz\r\n"
-           "cG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vz\r\n"
-           "c2VkDQo=\r\n--b--\r\n",
-       kFields},
-      {report + dn +
-           "Content-Transfer-Encoding: Quoted-Printable\r\n\r\n"
-           "Reporting-UA: gw; mox=\r\nxml\r\nOriginal-Message-ID: <a=40b>\r\n"
-           "Disposition: automatic-=\r\naction/MDN-sent-automatically; processed\r\n"
-           "--b--\r\n",
-       kFields},
-      {report + dn + "\r\nDisposition: automatic-action/MDN-sent-automatically; processed",
-       kDisposition},
-      {dn + "\r\nDisposition: automatic-action/MDN-sent-automatically; processed", kDisposition},
-      {dn + "Content-Transfer-Encoding: BASE64\r\n\r\n"
-            "RGlzcG9zaXRpb246IGF1dG9tYXRpYy1hY3Rpb24vTUROLXNlbnQtYXV0b21hdGljYWxseTsgcHJvY2Vzc2Vk",
-       kDisposition},
-      {dn + "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
-            "Disposition: automatic-action/MDN-sent-automatically; process=\r\ned=\r\n",
-       kDisposition},
-  };
-  for (const auto& row : kRows) {
-    SCOPED_TRACE(row.message);
-    EXPECT_EQ(FieldsAtEveryFeed(row.message), row.fields);
+    const std::string message =
+        (row.in ? report : "") + row.part + (row.in == 2 ? "--b--\r\n" : "");
+    SCOPED_TRACE(message);
+    EXPECT_EQ(FieldsAtEveryFeed(message), row.fields);
   }
 }
 
@@ -166,6 +148,57 @@ TEST(MdnCapture, SkipLargerThanTheCallCarriesOver) {
     target.Finalize(&entity, &entity, false);
     EXPECT_EQ(moxxml_test::Flatten(target.GetMDNPayload().GetMIMEHEADERCTX()),
               "Final-Recipient=rfc822; a@b;Disposition=manual-action/x;");
+  }
+}
+
+// The deepest tree the parser allows (63 multiparts, each with headers and parameters, around a
+// notification), and 100k levels of which the parser keeps the same 64, go through capture,
+// SetMsgInfoMime, Serialize and destruction on a thread with a 256 KiB stack: recursion in any
+// of them would overflow it.
+TEST(MdnCapture, DeepestTreeRunsTheFullPathOnA256KiBStack) {
+#if defined(__SANITIZE_ADDRESS__)
+  // ASan's redzones and fake frames make every frame several times larger; the real
+  // 256 KiB check runs in the plain build.
+  constexpr std::size_t kStack = 4u << 20;
+#else
+  constexpr std::size_t kStack = 256u << 10;
+#endif
+  for (const int levels : {63, 100000}) {
+    SCOPED_TRACE(std::to_string(levels) + " levels");
+    std::pair<std::string, std::string> run;  // the message, then the document
+    for (int i = 0; i < levels; ++i) {
+      const std::string b = "b" + std::to_string(i);
+      run.first += "Content-Type: multipart/mixed; boundary=" + b +
+                   "; x*0=a; x*1=b\r\nX-Level: " + std::to_string(i) + "\r\n\r\n--" + b + "\r\n";
+    }
+    run.first += "Content-Type: message/disposition-notification\r\n\r\nDisposition: x\r\n";
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, kStack), 0);
+    pthread_t thread;
+    auto fullPath = [](void* argument) -> void* {
+      auto* run = static_cast<std::pair<std::string, std::string>*>(argument);
+      LoggerInterface logger;
+      MDNAndPayloadMIMEOutputTarget target(logger);
+      MIMEMessageParser parser(target);
+      parser.Update(run->first.data(), static_cast<int>(run->first.size()));
+      parser.Final();
+      MoxMsgBuilder builder;
+      builder.SetMsgInfoMime(&target);
+      std::string diagnostics;
+      builder.Serialize(run->second, diagnostics, true);
+      return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, fullPath, &run), 0);
+    ASSERT_EQ(pthread_join(thread, nullptr), 0);
+    pthread_attr_destroy(&attributes);
+    // 64 nested mimeparts; the notification's fields in the last when it is within reach.
+    const moxxml_test::ParsedNode doc = moxxml_test::ParseXml(run.second);
+    const moxxml_test::ParsedNode* part = &doc.At("msginfo/mime/mimepart");
+    int depth = 1;
+    for (; part->Child("mimepart") != nullptr; ++depth) part = part->Child("mimepart");
+    EXPECT_EQ(depth, 64);
+    EXPECT_EQ(part->At("headers").Child("disposition") != nullptr, levels == 63);
   }
 }
 

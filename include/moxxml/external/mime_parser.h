@@ -40,6 +40,11 @@ enum MIMEMessageParserResult {
 // - Nesting depth 64 entities: a multipart or an encapsulated message (message/rfc822,
 //   message/global, message/news, message/external-body) that would need a 65th level is
 //   kept as an opaque leaf whose body is passed on as it stands.
+// - Entities 10,000 per message, the message itself included: once that many have been
+//   opened, a multipart or an encapsulated message is kept as a leaf, as at the depth
+//   limit, and a delimiter line opens no part: the bytes up to the next delimiter go to the
+//   multipart as its own, like a preamble. Delimiters are still recognised, so the entities
+//   already open end where they should.
 // - Header block 256 KiB per entity: a header block that reaches it ends there; the field
 //   being read is dropped and the remaining bytes are the entity's body.
 // - Header fields 1000 per entity: further fields are passed on but not recorded.
@@ -50,7 +55,7 @@ enum MIMEMessageParserResult {
 //   line starting with "--" is held back at most 4096 bytes: a longer line is never a
 //   delimiter.
 // Work is linear in the input; memory is bounded by the open entities' header blocks plus
-// one chunk.
+// one chunk, and a target that keeps every entity keeps at most 10,000.
 class MOXXML_EXPORT MIMEMessageParser {
  public:
   explicit MIMEMessageParser(MIMEOutputTarget& target);

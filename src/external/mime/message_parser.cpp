@@ -15,6 +15,9 @@ using moxxml_mime::LineKind;
 namespace {
 
 constexpr std::size_t kMaxDepth = 64;
+// Each entity costs its target a node and a description: a message of a million empty parts
+// would otherwise cost tens of times its own size.
+constexpr std::size_t kMaxEntities = 10000;
 constexpr std::size_t kMaxBoundary = 998;
 constexpr std::size_t kMaxDelimiterLine = 4096;
 
@@ -66,6 +69,7 @@ struct MIMEMessageParser::State {
   std::string pendingOut;
   LineClassifier classifier;
   std::size_t listening = 0;
+  std::size_t entities = 1;  // opened so far, the message itself included
   bool atLineStart = true;
   bool finished = false;
   bool broken = false;
@@ -108,7 +112,7 @@ void MIMEMessageParser::State::OnHeaderEnd() {
   FlushPending();
   Frame& frame = Top();
   const std::string type = frame.description->GetContentType();
-  const bool canNest = frames.size() < kMaxDepth;
+  const bool canNest = frames.size() < kMaxDepth && entities < kMaxEntities;
   frame.phase = Phase::kLeaf;
   if (!canNest) return;
   if (type.compare(0, 10, "multipart/") == 0) {
@@ -139,11 +143,12 @@ void MIMEMessageParser::State::PushChild() {
   // RFC 2046 5.1.5: parts of a digest are messages unless they say otherwise.
   if (digest) child.description->SetDefaultContentType("message/rfc822");
   frames.push_back(std::move(child));
+  ++entities;
   classifier.Reset();
 }
 
 void MIMEMessageParser::State::CloseTop() {
-  if (Top().phase == Phase::kPartPending) {
+  if (Top().phase == Phase::kPartPending && entities < kMaxEntities) {
     // A delimiter followed by the end of the multipart still opens one (empty) part.
     PushChild();
     CloseTop();
@@ -228,7 +233,11 @@ bool MIMEMessageParser::State::Decide(bool atEnd) {
     }
   }
   const Phase phase = Top().phase;
-  if (phase == Phase::kPartPending) {
+  if (phase == Phase::kPartPending && entities >= kMaxEntities) {
+    // Past the entity limit a part is not split out: up to the next delimiter its bytes are
+    // the multipart's own, as a preamble is.
+    Top().phase = Phase::kPreamble;
+  } else if (phase == Phase::kPartPending) {
     PushChild();
     std::string line;
     line.swap(hold);

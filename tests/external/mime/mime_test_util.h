@@ -1,9 +1,8 @@
-// ReadFile, Flatten, Feeds, Parse, DumpTree, RecordingTarget, ParseToDump: shared helpers of
-// the MIME suites: parse a message at a given chunking and print its tree in the format of
-// email_tree.py.
+// ReadFile, Flatten, Feeds, Parse, DumpTree, RecordingTarget, ParseAtEveryFeed: shared helpers
+// of the MIME suites: parse a message at a given chunking, check what the parser promises every
+// target, and print the tree in the format of email_tree.py.
 #pragma once
 
-#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -18,9 +17,8 @@
 namespace moxxml_test {
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
@@ -84,26 +82,63 @@ inline std::string DumpTree(MimeTreeNode* node, int depth = 0) {
   return out;
 }
 
-// A tree builder that also keeps the bytes the parser hands over: every byte once, unaltered,
-// in order.
+// A tree builder that records what the parser hands over: every byte in call order, the
+// entities as first seen ("depth content-type|") and each one's bytes. It checks that an
+// entity's description is fed before the target (never finalized later than the call that
+// carries the end of its header) and that entities end innermost first.
 class RecordingTarget : public TreeBuilderMIMEOutputTarget {
  public:
   RecordingTarget() : TreeBuilderMIMEOutputTarget(logger) {}
   void Update(const char* data, int length, MIMEEntityDescription* first,
               MIMEEntityDescription* entity, bool flag) override {
     TreeBuilderMIMEOutputTarget::Update(data, length, first, entity, flag);
+    if (open.empty() || open.back().first != entity) Open(entity);
+    std::string& mine = parts[open.back().second];
+    mine.append(data, static_cast<std::size_t>(length));
     bytes.append(data, static_cast<std::size_t>(length));
+    EXPECT_TRUE(!entity->IsFinalized() || entity->GetDataOffset() <= static_cast<int>(mine.size()));
   }
+  void Finalize(MIMEEntityDescription* first, MIMEEntityDescription* entity, bool flag) override {
+    TreeBuilderMIMEOutputTarget::Finalize(first, entity, flag);
+    EXPECT_TRUE(entity->IsFinalized());
+    if (open.empty() || open.back().first != entity) Open(entity);  // one without bytes
+    open.pop_back();
+  }
+  void Open(const MIMEEntityDescription* entity) {
+    shape += std::to_string(open.size()) + " " + entity->GetContentType() + "|";
+    open.emplace_back(entity, parts.size());
+    parts.emplace_back();
+  }
+
   LoggerInterface logger;
-  std::string bytes;
+  std::vector<std::pair<const MIMEEntityDescription*, std::size_t>> open;
+  std::string bytes, shape;
+  std::vector<std::string> parts;
 };
 
-inline std::string ParseToDump(const std::string& message, long feed,
-                               std::string* bytesSeen = nullptr) {
-  RecordingTarget target;
-  Parse(target, message, feed);
-  if (bytesSeen) *bytesSeen = target.bytes;
-  return DumpTree(target.GetRootNode());
+// The tree of message parsed whole, which every feed in feeds (see Feeds) must give too, with
+// the same records of the entities, which shape and parts receive when given. The target must
+// see every byte once, in order.
+inline std::string ParseAtEveryFeed(const std::string& message,
+                                    const std::vector<long>& feeds = Feeds(),
+                                    std::string* shape = nullptr,
+                                    std::vector<std::string>* parts = nullptr) {
+  RecordingTarget whole;
+  Parse(whole, message, 0);
+  EXPECT_TRUE(whole.bytes == message) << "bytes differ";
+  const std::string tree = DumpTree(whole.GetRootNode());
+  for (long feed : feeds) {
+    if (feed == 0) continue;
+    RecordingTarget target;
+    Parse(target, message, feed);
+    EXPECT_EQ(DumpTree(target.GetRootNode()), tree) << FeedName(feed);
+    EXPECT_TRUE(target.bytes == message && target.shape == whole.shape &&
+                target.parts == whole.parts)
+        << FeedName(feed);
+  }
+  if (shape) *shape = whole.shape;
+  if (parts) *parts = whole.parts;
+  return tree;
 }
 
 }  // namespace moxxml_test
