@@ -82,8 +82,7 @@ struct CapturedMdns {
   }
   LoggerInterface logger;
   std::vector<std::unique_ptr<MDNAndPayloadMIMEOutputTarget>> targets;
-  std::unique_ptr<mime_header_context, void (*)(mime_header_context*)> headers{MIMEInit(),
-                                                                               MIMEFree};
+  std::unique_ptr<mime_header_context, decltype(&MIMEFree)> headers{MIMEInit(), MIMEFree};
 };
 
 // Document id from a fresh builder, indented for every other pair of ids, and its diagnostics.

@@ -156,8 +156,7 @@ struct Fixture {
 
   LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget target;
-  std::unique_ptr<mime_header_context, void (*)(mime_header_context*)> context{MIMEInit(),
-                                                                               MIMEFree};
+  std::unique_ptr<mime_header_context, decltype(&MIMEFree)> context{MIMEInit(), MIMEFree};
 };
 
 std::string Describe(const MDNAndPayloadMIMEOutputTarget& target) {
@@ -165,15 +164,30 @@ std::string Describe(const MDNAndPayloadMIMEOutputTarget& target) {
          moxxml_test::Flatten(target.GetMDNPayload().GetMIMEHEADERCTX());
 }
 
-// A copy is complete or throws without a leak (it once leaked its clones); assignment is all
-// or nothing.
+// A copy is complete or throws without a leak, both of a builder whose sections are still
+// detached (it leaked the sections it had cloned) and of one that Serialize attached them to;
+// assignment is all or nothing.
 TEST(AllocationFailure, BuilderFillCopyAndAssignment) {
   Fixture fixture;
-  MoxMsgBuilder source;
-  fixture.Fill(source);
+  MoxMsgBuilder detached, attached;
+  fixture.Fill(detached);
+  fixture.Fill(attached);
   // The platform is held so that checking texts does not start and stop it every time.
   MoxXML::MoxXMLPlatformGuard platform;
-  const std::string expected = moxxml_test::Written(source);
+  const std::string expected = moxxml_test::Written(attached);
+  auto copying = [&](const char* name, const MoxMsgBuilder* source) -> Operation {
+    return {name,
+            [&, source] {
+              std::string copied;
+              Failing([&] {
+                MoxMsgBuilder copy(*source);
+                FailAllocation(0);
+                copied = moxxml_test::Written(copy);
+              });
+              EXPECT_TRUE(ending != "ok" || copied == expected);
+            },
+            {"bad_alloc"}};
+  };
   const Operation kOperations[] = {
       {"fill a builder",
        [&] {
@@ -184,29 +198,20 @@ TEST(AllocationFailure, BuilderFillCopyAndAssignment) {
        },
        {"bad_alloc", "-1 : Out of memory.", "-2 : MIMEParse failed.", kHdrs, kHlpr,
         "9 MoxMsgPayload::SetTagValue: " + kOutOfMemory}},
-      {"copy a builder",
-       [&] {
-         std::string copied;
-         Failing([&] {
-           MoxMsgBuilder copy(source);
-           FailAllocation(0);
-           copied = moxxml_test::Written(copy);
-         });
-         EXPECT_TRUE(ending != "ok" || copied == expected);
-       },
-       {"bad_alloc"}},
+      copying("copy a detached builder", &detached),
+      copying("copy an attached builder", &attached),
       {"assign a builder",
        [&] {
          MoxMsgBuilder target;
          target.SetApplInfoName("before");
          const std::string before = moxxml_test::Written(target);
-         Failing([&] { target = source; });
+         Failing([&] { target = detached; });
          EXPECT_EQ(moxxml_test::Written(target), ending == "ok" ? expected : before);
        },
        {"bad_alloc"}},
   };
   for (const Operation& operation : kOperations) Sweep(operation);
-  EXPECT_EQ(moxxml_test::Written(source), expected);
+  EXPECT_EQ(moxxml_test::Written(detached), expected);
 }
 
 // Serialize turns every failure, those of the XML library included, into code 9, and the next
