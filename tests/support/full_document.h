@@ -18,7 +18,8 @@ inline std::string PayloadOf(int id) {
   static const char kRare[] = "\t=\r\n\xE4\xF6\x01";
   for (char& c : bytes) {
     const unsigned r = static_cast<unsigned>(random());
-    c = id % 2 != 0 ? static_cast<char>(r) : r % 100 < 7 ? kRare[r % 100] : kCommon[r % 31];
+    const char text = r % 100 < 7 ? kRare[r % 100] : kCommon[r % (sizeof kCommon - 1)];
+    c = id % 2 != 0 ? static_cast<char>(r) : text;
   }
   return bytes;
 }
