@@ -146,28 +146,38 @@ def voluntary_switches():
     return 0
 
 
-def in_threads(calls, iterations):
-    """CPU and wall time of every call of calls made iterations times, each on its own
-    thread, all threads at once, and how often the threads blocked meanwhile (on the GIL or
-    a lock: preemption by other processes does not count)."""
-    start = threading.Barrier(len(calls) + 1)
-    blocked = []
+class Workers:
+    """Two long-lived threads, as a gateway's workers are: a new thread's first documents
+    pay for its share of the heap, which would weigh on runs of a tenth of a second."""
 
-    def work(call):
-        start.wait()
-        before = voluntary_switches()
-        for _ in range(iterations):
-            call()
-        blocked.append(voluntary_switches() - before)
+    def __init__(self, count):
+        self.start = threading.Barrier(count + 1)
+        self.end = threading.Barrier(count + 1)
+        self.calls = [None] * count
+        for index in range(count):
+            threading.Thread(target=self.work, args=(index,), daemon=True).start()
 
-    workers = [threading.Thread(target=work, args=(call,)) for call in calls]
-    for worker in workers:
-        worker.start()
-    start.wait()
-    began, cpu = time.perf_counter(), time.process_time()
-    for worker in workers:
-        worker.join()
-    return time.process_time() - cpu, time.perf_counter() - began, sum(blocked)
+    def work(self, index):
+        while True:
+            self.start.wait()
+            call, iterations = self.calls[index]
+            before = voluntary_switches()
+            if call is not None:
+                for _ in range(iterations):
+                    call()
+            self.calls[index] = voluntary_switches() - before
+            self.end.wait()
+
+    def run(self, calls, iterations):
+        """CPU and wall time of every call of calls made iterations times, each on its own
+        worker, all at once, and how often the workers blocked meanwhile (on the GIL or a
+        lock: preemption by other processes does not count). Idle workers make no call."""
+        idle = self.start.parties - 1 - len(calls)
+        self.calls = [(call, iterations) for call in calls] + [(None, 0)] * idle
+        self.start.wait()
+        began, cpu = time.perf_counter(), time.process_time()
+        self.end.wait()
+        return time.process_time() - cpu, time.perf_counter() - began, sum(self.calls)
 
 
 records = []
@@ -206,16 +216,17 @@ def main():
         "Python/Document/FillSerialize/cpp": lambda: peer.moxxml_bench_fill_serialize(iterations),
     }
     rng = random.Random()
+    workers = Workers(2)
     for _ in range(repetitions * 4):
         for name in rng.sample(list(documents), len(documents)):
             cpu, real = timed(documents[name])
             record(name, cpu, real, iterations)
         for threads in rng.sample([1, 2], 2):
-            cpu, real, blocked = in_threads(
+            cpu, real, blocked = workers.run(
                 [builder.serialize for builder in builders[:threads]], iterations)
             record(f"Python/Serialize/threads:{threads}", cpu, real, iterations * threads,
                    blocked_per_document=blocked / (iterations * threads))
-            cpu, real, _ = in_threads(
+            cpu, real, _ = workers.run(
                 [lambda: peer.moxxml_bench_fill_serialize(iterations)] * threads, 1)
             record(f"Python/CppLoop/threads:{threads}", cpu, real, iterations * threads)
 

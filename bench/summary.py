@@ -111,8 +111,8 @@ def main():
 
     # moxmsg, by wall clock: -j 2 against -j 1 over the same files, and a 100 MB message
     # against `wc -l` reading the same file.
-    goal("moxmsg_batch2000_j2_vs_j1",
-         ratio("Cli/batch2000/j2", "Cli/batch2000/j1", "real", inverse=True), 1.7, False,
+    goal("moxmsg_batch10000_j2_vs_j1",
+         ratio("Cli/batch10000/j2", "Cli/batch10000/j1", "real", inverse=True), 1.7, False,
          "files/s >= 1.7 x -j 1")
     for source in ("file", "stdin"):
         goal(f"moxmsg_100MB_{source}_vs_wc",
@@ -155,8 +155,8 @@ def main():
           + (f"{ratio('Cli/large100MB/moxmsg_stdin', 'Cli/large100MB/wc_stdin', 'real'):.2f}"
              if "Cli/large100MB/wc_stdin" in medians else "skipped")
           + "; moxmsg batch CPU -j 2 / -j 1 "
-          + (f"{ratio('Cli/batch2000/j2', 'Cli/batch2000/j1', 'cpu'):.2f}"
-             if "Cli/batch2000/j1" in medians else "skipped")
+          + (f"{ratio('Cli/batch10000/j2', 'Cli/batch10000/j1', 'cpu'):.2f}"
+             if "Cli/batch10000/j1" in medians else "skipped")
           + "; the C++ document loop on two threads / one, what the machine gave "
           + (f"{ratio('Python/CppLoop/threads:1', 'Python/CppLoop/threads:2', 'real'):.2f}"
              if "Python/CppLoop/threads:2" in medians else "skipped")
