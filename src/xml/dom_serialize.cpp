@@ -1,5 +1,8 @@
 // MoxXMLObject::Serialize and GetXercesDOMRepresentation: DOM building and writing XML text.
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -42,15 +45,38 @@ using moxxml_internal::XStr;
 
 constexpr XMLCh kCore[] = {u'C', u'o', u'r', u'e', 0};
 
-// Collects the serializer's output for the output callback. Unlike MemBufFormatTarget it can
-// hand its text over, so the text outlives the DOM it was written from.
-class StringFormatTarget : public xerces::XMLFormatTarget {
+// Collects the serializer's output for the output callback, and outlives the DOM it was
+// written from. The buffer grows through realloc, which moves a large block's pages instead
+// of copying them: a growing string would copy the text and touch fresh pages at each step.
+class MemoryFormatTarget : public xerces::XMLFormatTarget {
  public:
+  MemoryFormatTarget() = default;
+  MemoryFormatTarget(const MemoryFormatTarget&) = delete;
+  MemoryFormatTarget& operator=(const MemoryFormatTarget&) = delete;
+  ~MemoryFormatTarget() override { std::free(text); }
+
   void writeChars(const XMLByte* const toWrite, const XMLSize_t count,
                   xerces::XMLFormatter* const) override {
-    text.append(reinterpret_cast<const char*>(toWrite), count);
+    if (count > capacity - size) Grow(count);
+    std::memcpy(text + size, toWrite, count);
+    size += count;
   }
-  std::string text;
+
+  const char* Text() const { return text; }
+  size_t Size() const { return size; }
+
+ private:
+  void Grow(size_t count) {
+    const size_t wanted = std::max({size + count, 2 * capacity, size_t{1023}});
+    void* grown = std::realloc(text, wanted);
+    if (grown == nullptr) throw std::bad_alloc();
+    text = static_cast<char*>(grown);
+    capacity = wanted;
+  }
+
+  char* text = nullptr;
+  size_t size = 0;
+  size_t capacity = 0;
 };
 
 std::string Native(const XMLCh* text) { return XStr(text).nativeForm(); }
@@ -99,9 +125,9 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
   config->setParameter(xerces::XMLUni::fgDOMErrorHandler, handler.get());
 
   std::unique_ptr<xerces::XMLFormatTarget> target;
-  StringFormatTarget* memory = nullptr;
+  MemoryFormatTarget* memory = nullptr;
   if (outputCallback != nullptr) {
-    auto buffer = std::make_unique<StringFormatTarget>();
+    auto buffer = std::make_unique<MemoryFormatTarget>();
     memory = buffer.get();
     target = std::move(buffer);
   } else {
@@ -129,15 +155,14 @@ void WriteDocument(MoxXMLObject& root, SerializeCallback outputCallback, void* o
   if (memory != nullptr) {
     // The text is all that is needed from here on; the DOM (the value's wide copy) goes
     // before the callback makes its own copy of the text.
-    const std::string text = std::move(memory->text);
     output.reset();
     serializer.reset();
     document.reset();
     // The callback takes an int length; a longer text is refused, never cut short.
-    if (text.size() > static_cast<size_t>(INT_MAX)) {
+    if (memory->Size() > static_cast<size_t>(INT_MAX)) {
       ThrowCode(MOXXMLERR_OUT_OF_MEMORY, "MoxXMLObject::Serialize");
     }
-    outputCallback(text.data(), static_cast<int>(text.size()), outputContext);
+    outputCallback(memory->Text(), static_cast<int>(memory->Size()), outputContext);
   }
 }
 
