@@ -1,6 +1,7 @@
-// moxmsg end to end: what it takes from messages and options, failures on standard error, its
-// help; over many files, documents identical to one-by-one runs at every job count and chunk
-// size, output names, progress only on a terminal, and standard input streamed like a file.
+// moxmsg end to end: what it takes from messages and options, failures and warnings on standard
+// error, its help; over many files, documents identical to one-by-one runs at every job count
+// and chunk size, output names, how documents are written, workers short of memory, progress
+// only on a terminal, standard input streamed like a file, and standard descriptors closed.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -42,18 +43,23 @@ std::string Slurp(const std::string& path) {
 
 std::string Sample(const char* name) { return std::string(MOXXML_EXAMPLES) + "/" + name; }
 
-// Runs moxmsg with arguments (already quoted for the shell; they may redirect its standard
-// input), capturing both output streams. With pipeFrom, standard input is that file through a
-// pipe, which hands over a few KiB per read.
-Outcome Moxmsg(const std::string& arguments, const std::string& pipeFrom = "") {
+// Runs a shell command, capturing both output streams. The capture is set up around it, so
+// that the command's own redirections (closing one, say) apply last.
+Outcome Shell(const std::string& command) {
   const std::string out = TempPath(".out"), err = TempPath(".err");
-  const std::string pipe = pipeFrom.empty() ? "" : "cat " + pipeFrom + " | ";
-  const int status =
-      std::system((pipe + MOXMSG " " + arguments + " >" + out + " 2>" + err).c_str());
+  const int status = std::system(("{ " + command + "; } >" + out + " 2>" + err).c_str());
   Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
   fs::remove(out);
   fs::remove(err);
   return run;
+}
+
+// Runs moxmsg with arguments (already quoted for the shell; they may redirect its standard
+// descriptors). With pipeFrom, standard input is that file through a pipe, which hands over a
+// few KiB per read.
+Outcome Moxmsg(const std::string& arguments, const std::string& pipeFrom = "") {
+  const std::string pipe = pipeFrom.empty() ? "" : "cat " + pipeFrom + " | ";
+  return Shell(pipe + MOXMSG " " + arguments);
 }
 
 // The names in a directory, or the lines of a text, sorted: workers finish in any order.
@@ -83,10 +89,13 @@ TEST(Moxmsg, SamplesGiveTheirTypeAddressesAndMdnFields) {
       {"as2-mdn-libas2-1.eml", "msginfo/as1to", "libas2community"},
   };
   for (const auto& [sample, path, value] : kRows) {
-    const ParsedNode doc = moxxml_test::ParseXml(std::get<1>(Moxmsg(Sample(sample))));
-    EXPECT_EQ(doc.At(path).Attr("v"), value) << sample << " " << path;
+    const auto [status, out, err] = Moxmsg(Sample(sample));
+    ASSERT_EQ(status, 0) << sample << ": " << err;
+    EXPECT_EQ(moxxml_test::ParseXml(out).At(path).Attr("v"), value) << sample << " " << path;
   }
-  ParsedNode doc = moxxml_test::ParseXml(std::get<1>(Moxmsg(Sample("as2-mdn-libas2-1.eml"))));
+  const auto [status, out, err] = Moxmsg(Sample("as2-mdn-libas2-1.eml"));
+  ASSERT_EQ(status, 0) << err;
+  ParsedNode doc = moxxml_test::ParseXml(out);
   EXPECT_EQ(
       doc.At("msginfo/mime/mimepart/mimepart").children.at(2).At("headers/disposition").Attr("v"),
       "automatic-action/MDN-sent-automatically; processed");
@@ -164,8 +173,10 @@ TEST(Moxmsg, HelpDocumentsEveryOptionOnItsOwnLineAndVersionNamesTheLibrary) {
 }
 
 // A failure writes nothing on standard output and one line on standard error, to which a
-// usage error adds a line that points to --help. Usage errors read and write no file, so the
-// output directory D never appears.
+// usage error adds a line that points to --help. No row reaches the documents, so the output
+// directory D never appears. Standard input can be read once, so "-" may be named once, by a
+// FILE or an option; an empty name is no file, and never "no FILE" (which would read nothing
+// and succeed).
 TEST(Moxmsg, FailuresGoToStandardError) {
   const std::string badHeaders = TempPath("bad-headers.txt"), file = TempPath("file.txt");
   std::ofstream(badHeaders) << "this is not a header\r\n";
@@ -174,17 +185,37 @@ TEST(Moxmsg, FailuresGoToStandardError) {
   // Arguments, exit status, start of standard error.
   const std::tuple<std::string, int, std::string> kRows[] = {
       {"--bogus", 2, "moxmsg: unknown option '--bogus'"},
+      {"--bogus=1", 2, "moxmsg: unknown option '--bogus'"},
+      {"-xp", 2, "moxmsg: unknown option '-x'"},  // named by its letter inside a cluster
+      {"--pretty -xp", 2, "moxmsg: unknown option '-x'"},
+      {"-px", 2, "moxmsg: unknown option '-x'"},
+      {"--pretty=1", 2, "moxmsg: option '--pretty' takes no value"},
       {"--chunk-size 0 x", 2, "moxmsg: invalid chunk size '0'"},
       {"-j 0 -o D x", 2, "moxmsg: invalid job count '0' (1 to 1024)"},
       {"--jobs many -o D x", 2, "moxmsg: invalid job count 'many'"},
       {"-j", 2, "moxmsg: option '-j' needs a value"},
+      {"-pj", 2, "moxmsg: option '-j' needs a value"},
+      {"--jobs", 2, "moxmsg: option '--jobs' needs a value"},
       {"--encoding rot13", 2, "moxmsg: unknown encoding 'rot13'"},
       {"a b", 2, "moxmsg: several input files need --output-dir"},
       {"-o D", 2, "moxmsg: --output-dir needs input files"},
       {"-o D a/x.eml b/x.eml", 2,
        "moxmsg: 'a/x.eml' and 'b/x.eml' would both be written to 'x.xml'"},
       {"-o D x.eml x.msg", 2, "moxmsg: 'x.eml' and 'x.msg' would both be written to 'x.xml'"},
-      {"-o D - -", 2, "moxmsg: '-' and '-' would both be written to 'stdin.xml'"},
+      {"-o D - -", 2,
+       "moxmsg: standard input ('-') can be read only once, but is named by FILE and FILE"},
+      {"--payload - -", 2,
+       "moxmsg: standard input ('-') can be read only once, but is named by --payload and FILE"},
+      {"--protocol-headers - --payload - " + sample, 2,
+       "moxmsg: standard input ('-') can be read only once, but is named by --protocol-headers "
+       "and --payload"},
+      {"-o D --protocol-headers - " + sample + " -", 2,
+       "moxmsg: standard input ('-') can be read only once, but is named by --protocol-headers "
+       "and FILE"},
+      {"''", 2, "moxmsg: empty input file name"},
+      {"-o D " + sample + " ''", 2, "moxmsg: empty input file name"},
+      {"--payload '' " + sample, 2, "moxmsg: empty file name for --payload"},
+      {"--protocol-headers ''", 2, "moxmsg: empty file name for --protocol-headers"},
       {"-o " + file + " " + sample, 1, "moxmsg: " + file + ": cannot make the output directory: "},
       {"/nonexistent/message.eml", 1, "moxmsg: /nonexistent/message.eml: cannot read: "},
       {"-o D --payload /nonexistent/p " + sample, 1, "moxmsg: /nonexistent/p: cannot read: "},
@@ -195,14 +226,15 @@ TEST(Moxmsg, FailuresGoToStandardError) {
        "moxmsg: error -"},
   };
   for (auto [arguments, code, error] : kRows) {
-    if (const size_t at = arguments.find(" D"); at != std::string::npos) {
-      arguments.replace(at + 1, 1, dir);
-    }
+    const size_t at = arguments.find(" D");
+    if (at != std::string::npos) arguments.replace(at + 1, 1, dir);
     auto [status, out, err] = Moxmsg(arguments);
     EXPECT_EQ(std::make_pair(status, out), std::make_pair(code, std::string())) << arguments;
     EXPECT_EQ(err.rfind(error, 0), 0u) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), code) << err;  // usage: hint line
-    EXPECT_FALSE(fs::exists(dir)) << arguments;
+    if (at != std::string::npos) {
+      EXPECT_FALSE(fs::exists(dir)) << arguments;
+    }
   }
   EXPECT_NE(std::get<2>(Moxmsg("--protocol-headers " + badHeaders)).find("MIMEParse failed."),
             std::string::npos);
@@ -214,6 +246,32 @@ TEST(Moxmsg, FailuresGoToStandardError) {
                      "moxmsg: '" + input +
                          "' would be replaced by its own document\nTry 'moxmsg --help'.\n"}));
   EXPECT_EQ(Slurp(input), Slurp(sample));
+}
+
+// The serializer's warnings, one per altered text, come as lines of their own; each names the
+// file, alone and in a batch, and the document is written all the same.
+TEST(Moxmsg, EveryWarningLineNamesItsFile) {
+  const std::string message = TempPath("-altered.eml"), dir = TempPath("-out");
+  // Bytes that are not UTF-8 in From and To, each header also taken as an address: four texts
+  // are written altered.
+  std::ofstream(message, std::ios::binary) << "From: a\xff\r\nTo: b\xfe\r\n\r\nbody\r\n";
+  std::string document;
+  for (const std::string& options : {std::string(), "-o " + dir}) {
+    SCOPED_TRACE(options);
+    auto [status, out, err] = Moxmsg(options + " " + message);
+    EXPECT_EQ(status, 0) << err;
+    if (options.empty()) document = out;
+    const Names lines = SortedLines(err);
+    EXPECT_EQ(lines.size(), 4u) << err;
+    for (const std::string& line : lines) {
+      EXPECT_EQ(line.rfind("moxmsg: " + message + ": Warning Message:  The value of", 0), 0u)
+          << line;
+    }
+  }
+  EXPECT_NE(document.find("<as1from v=\"a\xef\xbf\xbd\"/>"), std::string::npos) << document;
+  EXPECT_EQ(Slurp(dir + "/" + fs::path(message).stem().string() + ".xml"), document);
+  fs::remove_all(dir);
+  fs::remove(message);
 }
 
 // Every test message (the bundled samples are copies of corpus messages) with the document that
@@ -304,6 +362,121 @@ TEST_F(MoxmsgBatch, DocumentsMatchOneByOneRunsAndFailuresStayApart) {
   fs::remove(directory);
   fs::remove(large);
   fs::remove_all(in);
+}
+
+// A snapshot of a directory: its names and their contents, in order ({} when it is missing).
+std::vector<std::pair<std::string, std::string>> Contents(const std::string& dir) {
+  std::vector<std::pair<std::string, std::string>> contents;
+  if (!fs::exists(dir)) return contents;
+  for (const std::string& name : Listing(dir)) contents.emplace_back(name, Slurp(dir + "/" + name));
+  return contents;
+}
+
+// Each document is written to a hidden file of a short unique name, then renamed: an input
+// whose name is as long as a name may be (255 bytes) gets its document, for which "." + name +
+// ".PID.tmp" would be too long. The document has the mode of a file created directly (0666
+// less the umask; mkstemp makes 0600). When the rename fails (a directory holds the document's
+// name), the failure names the file and the hidden file is gone.
+TEST_F(MoxmsgBatch, DocumentsAreWrittenUnderShortHiddenNamesWithTheUsualMode) {
+  const Message& first = messages.front();
+  const std::string in = TempPath("-in");
+  fs::create_directories(in);
+  const std::pair<std::string, mode_t> kRows[] = {
+      {std::string(251, 'a') + ".eml", 022},
+      {"group.eml", 027},
+      {"open.eml", 0},
+  };
+  for (const auto& [name, mask] : kRows) {
+    SCOPED_TRACE(name.substr(0, 16));
+    fs::copy_file(first.path, in + "/" + name);
+    std::ostringstream umask;
+    umask << "umask " << std::oct << mask << "; ";
+    EXPECT_EQ(Shell(umask.str() + MOXMSG " -o " + out + " " + in + "/" + name),
+              (Outcome{0, "", ""}));
+    const std::string output = fs::path(name).stem().string() + ".xml";
+    EXPECT_EQ(Contents(out),
+              (std::vector<std::pair<std::string, std::string>>{{output, first.document}}));
+    struct stat file {};
+    EXPECT_EQ(stat((out + "/" + output).c_str(), &file), 0);
+    EXPECT_EQ(file.st_mode & 07777, 0666 & ~mask);
+    fs::remove_all(out);
+  }
+  fs::create_directories(out + "/blocked.xml/inside");
+  fs::copy_file(first.path, in + "/blocked.eml");
+  auto [status, stdOut, stdErr] = Moxmsg("-o " + out + " " + in + "/blocked.eml");
+  EXPECT_EQ(std::make_pair(status, stdErr),
+            std::make_pair(1, "moxmsg: " + in + "/blocked.eml: cannot write '" + out +
+                                  "/blocked.xml': Is a directory\n"));
+  EXPECT_EQ(Listing(out), Names{"blocked.xml"});
+  fs::remove_all(in);
+}
+
+// The workers' read buffers are allocated before the workers start. With the address space
+// (ulimit -v, in KiB) too small for four 1 GiB buffers, fewer workers make every document; with
+// room for none, each file fails on its own line. A buffer that failed on a worker's thread
+// ended the process.
+TEST_F(MoxmsgBatch, WorkersShortOfMemoryAreFewerOrFailEachFile) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory needs more address space than the limits allow";
+#endif
+  ASSERT_GE(messages.size(), 4u);
+  std::string inputs;
+  for (int i = 0; i < 4; ++i) inputs += " " + messages[i].path;
+  for (const auto& [kib, status] : {std::make_pair("2700000", 0), std::make_pair("500000", 1)}) {
+    SCOPED_TRACE(kib);
+    auto [code, stdOut, stdErr] = Shell(std::string("ulimit -v ") + kib +
+                                        "; " MOXMSG " -c 1073741824 -j 4 -o " + out + inputs);
+    EXPECT_EQ(std::make_pair(code, stdOut), std::make_pair(status, std::string()));
+    std::string failures;
+    for (int i = 0; i < 4; ++i) {
+      if (status == 0) {
+        EXPECT_EQ(Slurp(out + "/" + messages[i].output), messages[i].document);
+      } else {
+        failures += "moxmsg: " + messages[i].path + ": out of memory\n";
+      }
+    }
+    EXPECT_EQ(SortedLines(stdErr), SortedLines(failures));
+    if (status != 0) {
+      EXPECT_EQ(Listing(out), Names{});
+    }
+    fs::remove_all(out);
+  }
+}
+
+// A standard descriptor that the caller left closed is never taken by a file moxmsg opens: a
+// run with it closed is byte for byte a run with it open on /dev/null the wrong way round,
+// where using it fails alike. Taken, the --payload file became standard input, which "-" then
+// read at its end (an empty message); and a document's hidden file became standard error,
+// which other workers' failures went into: 300 missing files after each message, on 4
+// workers, put failure lines into several documents of every run.
+TEST_F(MoxmsgBatch, ClosedStandardDescriptorsAreNotTakenByFiles) {
+  const std::string payload = TempPath("-payload.bin");
+  std::ofstream(payload, std::ios::binary) << std::string(300000, 'p');
+  const std::string& first = messages.front().path;
+  std::string many;
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    many += " " + messages[i].path + " $(seq -f /nonexistent/" + std::to_string(i) + "-%g 300)";
+  }
+  // Arguments (D: the output directory), the redirection that closes, its open counterpart.
+  const std::tuple<std::string, const char*, const char*> kRows[] = {
+      {"--payload " + payload + " -", "<&-", "0>/dev/null"},
+      {"-j 1 -o D --payload " + payload + " " + first + " -", "<&-", "0>/dev/null"},
+      {first, ">&-", "1</dev/null"},
+      {"-j 4 -o D --payload " + payload + many, "2>&-", "2</dev/null"},
+  };
+  for (auto [arguments, closed, open] : kRows) {
+    SCOPED_TRACE(arguments.substr(0, 40) + " " + closed);
+    if (const size_t at = arguments.find(" D"); at != std::string::npos) {
+      arguments.replace(at + 1, 1, out);
+    }
+    const Outcome expected = Moxmsg(arguments + " " + open);
+    const auto documents = Contents(out);
+    fs::remove_all(out);
+    EXPECT_EQ(Moxmsg(arguments + " " + closed), expected);
+    EXPECT_TRUE(Contents(out) == documents);  // too long to print
+    fs::remove_all(out);
+  }
+  fs::remove(payload);
 }
 
 // What moxmsg writes on a pseudo-terminal as its standard error (and output), with its exit

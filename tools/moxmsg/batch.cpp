@@ -1,13 +1,14 @@
-// The batch: output names and their clashes, atomic writes of each document, and the worker
-// pool that shares one list of inputs.
+// The batch: output names and their clashes, and the worker pool that shares one list of
+// inputs.
 #include "batch.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <sched.h>
 #include <system_error>
 #include <thread>
@@ -15,6 +16,7 @@
 #include <unordered_map>
 
 #include "file_input.h"
+#include "file_output.h"
 #include "report.h"
 
 namespace moxmsg {
@@ -22,42 +24,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Writes text to a hidden file beside path and renames it into place, so that a reader of the
-// directory never sees half a document and a failure leaves no output behind. The temporary
-// name holds the process id: two runs into one directory do not share it.
-void WriteOutput(const std::string& input, const std::string& path, const std::string& text) {
-  const fs::path target(path);
-  const std::string temporary = (target.parent_path() / ("." + target.filename().string() + "." +
-                                                         std::to_string(getpid()) + ".tmp"))
-                                    .string();
-  auto fail = [&](int error) {
-    unlink(temporary.c_str());
-    throw FileError{input, "cannot write '" + path + "': " + std::strerror(error)};
-  };
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) fail(errno);
-  for (std::size_t at = 0; at < text.size();) {
-    const ssize_t n = write(fd, text.data() + at, text.size() - at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      close(fd);
-      fail(error);
-    }
-    at += static_cast<std::size_t>(n);
-  }
-  if (close(fd) != 0) fail(errno);
-  if (rename(temporary.c_str(), path.c_str()) != 0) fail(errno);
-}
-
 // Makes and writes the document of one input; false when it failed, which has been reported.
 bool Process(const Settings& settings, const OptionFiles& files, const std::string& input,
-             const std::string& output, char* buffer, BatchReporter& reporter) {
+             const std::string& output, mode_t mode, char* buffer, BatchReporter& reporter) {
   try {
     const MessageDocument document =
         MakeDocument(settings, files, input, buffer, static_cast<std::size_t>(settings.chunkSize));
-    if (!document.diagnostics.empty()) reporter.Report(input + ": " + document.diagnostics);
-    WriteOutput(input, output, document.text);
+    if (!document.diagnostics.empty()) {
+      reporter.ReportLines(ErrorLines(input, document.diagnostics));
+    }
+    WriteFileAtomically(input, output, document.text, mode);
     return true;
   } catch (...) {
     reporter.Report(DescribeCurrentException(input));
@@ -120,21 +96,36 @@ int RunBatch(const Settings& settings, const OptionFiles& files,
   const std::vector<std::string>& inputs = settings.inputs;
   // More than one file on a terminal: a progress line.
   BatchReporter reporter(inputs.size(), inputs.size() > 1 && isatty(STDERR_FILENO));
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    // One buffer per worker, reused for every message it reads.
-    const std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(settings.chunkSize)]);
-    for (std::size_t i; (i = next.fetch_add(1)) < inputs.size();) {
-      reporter.Done(!Process(settings, files, inputs[i], outputs[i], buffer.get(), reporter));
-    }
-  };
+  const mode_t mode = NewFileMode();  // while no other thread creates files
   const std::size_t jobs =
       std::min<std::size_t>(settings.jobs ? settings.jobs : DefaultJobs(), inputs.size());
+  // One buffer per worker, reused for every message it reads. They are allocated here, where
+  // running short of memory means fewer workers rather than an exception on a worker's thread.
+  std::vector<std::unique_ptr<char[]>> buffers;
+  buffers.reserve(jobs);
+  try {
+    while (buffers.size() < jobs) {
+      buffers.emplace_back(new char[static_cast<std::size_t>(settings.chunkSize)]);
+    }
+  } catch (const std::bad_alloc&) {
+    if (buffers.empty()) {
+      for (const std::string& input : inputs) reporter.Report(input + ": out of memory");
+      return 1;
+    }
+  }
+  std::atomic<std::size_t> next{0};
+  auto work = [&](char* buffer) {
+    for (std::size_t i; (i = next.fetch_add(1)) < inputs.size();) {
+      reporter.Done(!Process(settings, files, inputs[i], outputs[i], mode, buffer, reporter));
+    }
+  };
+  // Reserved, so that no growth of the vector can fail while its threads are joinable.
   std::vector<std::thread> workers;
-  for (std::size_t i = 0; i < jobs; ++i) {
+  workers.reserve(buffers.size());
+  for (const std::unique_ptr<char[]>& buffer : buffers) {
     try {
-      workers.emplace_back(work);
-    } catch (const std::system_error&) {
+      workers.emplace_back(work, buffer.get());
+    } catch (const std::exception&) {  // std::system_error, or std::bad_alloc for its state
       if (workers.empty()) throw;
       break;  // fewer workers share the same list
     }

@@ -23,9 +23,10 @@ std::vector<std::string> PlanOutputs(const std::string& dir,
 unsigned DefaultJobs();
 
 // Creates the output directory, then makes the documents of all inputs with settings.jobs
-// workers. Each failure is one line on standard error and the others go on. Returns the
-// exit status: 0 when every document was written, else 1. Throws FileError when the output
-// directory cannot be made.
+// workers, fewer when not all their buffers can be allocated (with none, every input fails).
+// Each failure is one line on standard error and the others go on. Returns the exit status:
+// 0 when every document was written, else 1. Throws FileError when the output directory
+// cannot be made.
 int RunBatch(const Settings& settings, const OptionFiles& files,
              const std::vector<std::string>& outputs);
 

@@ -21,23 +21,24 @@ bool Given(const Settings& settings, int option) {
 
 OptionFiles ReadOptionFiles(const Settings& settings) {
   OptionFiles files;
-  if (!settings.protocolHeadersFile.empty()) {
-    files.protocolHeaders = ReadWholeFile(settings.protocolHeadersFile);
+  if (settings.protocolHeadersFile) {
+    files.protocolHeaders = ReadWholeFile(*settings.protocolHeadersFile);
   }
   // SetPayload takes the payload as one string, so this file is read whole.
-  if (!settings.payloadFile.empty()) files.payload = ReadWholeFile(settings.payloadFile);
+  if (settings.payloadFile) files.payload = ReadWholeFile(*settings.payloadFile);
   return files;
 }
 
 MessageDocument MakeDocument(const Settings& settings, const OptionFiles& files,
-                             const std::string& input, char* buffer, std::size_t size) {
+                             const std::optional<std::string>& input, char* buffer,
+                             std::size_t size) {
   LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget target(logger);
   MoxMsgBuilder builder;
 
-  if (!input.empty()) {
+  if (input) {
     MIMEMessageParser parser(target);
-    StreamFile(input, buffer, size, parser);
+    StreamFile(*input, buffer, size, parser);
 
     const MessageFacts facts = Inspect(target.GetRootNode());
     const std::pair<int, std::string> defaults[] = {
@@ -55,7 +56,7 @@ MessageDocument MakeDocument(const Settings& settings, const OptionFiles& files,
   for (const auto& v : settings.values) ApplyValue(builder, v.first, v.second);
 
   if (!settings.protocol.empty() || !settings.protocolVersion.empty() ||
-      !settings.protocolHeadersFile.empty()) {
+      settings.protocolHeadersFile) {
     builder.AddTransportProtocol(settings.protocol.empty() ? "AS2" : settings.protocol,
                                  settings.protocolVersion, files.protocolHeaders, nullptr);
   }
@@ -65,8 +66,8 @@ MessageDocument MakeDocument(const Settings& settings, const OptionFiles& files,
         security.substr(0, colon), colon == std::string::npos ? "" : security.substr(colon + 1), "",
         nullptr);
   }
-  if (!input.empty()) builder.SetMsgInfoMime(&target);
-  if (!settings.payloadFile.empty()) builder.SetPayload(files.payload, settings.encoding);
+  if (input) builder.SetMsgInfoMime(&target);
+  if (settings.payloadFile) builder.SetPayload(files.payload, settings.encoding);
 
   MessageDocument document;
   builder.Serialize(document.text, document.diagnostics, settings.pretty);

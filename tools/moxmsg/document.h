@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "options.h"
@@ -23,9 +24,10 @@ struct MessageDocument {
   std::string diagnostics;  // what the serializer reported, if anything
 };
 
-// The document of input ("": no message), the message read through buffer (size bytes, the
-// chunk size). Throws FileError or MoxException.
+// The document of input (none: no message, only the options), the message read through buffer
+// (size bytes, the chunk size). Throws FileError or MoxException.
 MessageDocument MakeDocument(const Settings& settings, const OptionFiles& files,
-                             const std::string& input, char* buffer, std::size_t size);
+                             const std::optional<std::string>& input, char* buffer,
+                             std::size_t size);
 
 }  // namespace moxmsg

@@ -11,11 +11,12 @@
 namespace moxmsg {
 namespace {
 
-// An open input; standard input is borrowed, never closed.
+// An open input; standard input is borrowed, never closed. Borrowing is not told by the
+// descriptor's number: a file may be opened as 0 when standard input was closed.
 class InputFile {
  public:
-  explicit InputFile(const std::string& path) : path(path) {
-    if (path == "-") {
+  explicit InputFile(const std::string& path) : path(path), borrowed(path == "-") {
+    if (borrowed) {
       fd = STDIN_FILENO;
       return;
     }
@@ -27,7 +28,7 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
   ~InputFile() {
-    if (fd != STDIN_FILENO) close(fd);
+    if (!borrowed) close(fd);
   }
 
   // Fills buffer up to size bytes; fewer only at the end of the input.
@@ -53,6 +54,7 @@ class InputFile {
 
  private:
   std::string path;
+  bool borrowed;
   int fd;
 };
 

@@ -3,8 +3,10 @@
 #include "options.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <getopt.h>
 
 namespace moxmsg {
@@ -14,7 +16,8 @@ const char kUsage[] =
     "Usage: moxmsg [OPTION]... [FILE]...\n"
     "Reads received MIME messages (AS2 MDNs, for instance), captures the MIME tree and MDN\n"
     "fields of each, and writes one message document per message. FILE \"-\" is standard\n"
-    "input. Every message is streamed through the parser a chunk at a time, never held whole.\n"
+    "input, as is an option's FILE; only one of them may be \"-\". Every message is streamed\n"
+    "through the parser a chunk at a time, never held whole.\n"
     "With one FILE and no --output-dir the document goes to standard output; without FILE no\n"
     "message is read and the document holds what the options give. With --output-dir every\n"
     "FILE gets its own document, made by parallel jobs; several FILEs need --output-dir.\n"
@@ -71,12 +74,17 @@ const char kUsage[] =
     "  (files done out of the total, failures, files per second) is redrawn there in place\n"
     "  and stays as the last line. A FILE that fails is reported on one line of standard\n"
     "  error, \"moxmsg: FILE: TEXT\" (TEXT names the library's code and operation where it\n"
-    "  failed); its document is not written, and the other FILEs go on.\n"
+    "  failed); its document is not written, and the other FILEs go on. Each warning of the\n"
+    "  serializer (a text written altered, say) is such a line too, and the document is\n"
+    "  written. Each document is first written to a hidden file DIR/.moxmsg-XXXXXX, then\n"
+    "  renamed into place; a run that is killed may leave one behind.\n"
     "\n"
     "Exit status:\n"
     "  0  every document was written\n"
     "  1  a FILE, a file an option names, an output or the library failed\n"
     "  2  usage error; nothing was read or written\n";
+
+const char kShortOptions[] = ":pc:j:o:h";
 
 const option kOptions[] = {
     {"pretty", no_argument, nullptr, 'p'},
@@ -173,13 +181,41 @@ long ParseCount(const std::string& value, long max, const char* what) {
   return n;
 }
 
+// A file name an option takes; empty is refused, as it would read as "not given".
+std::string FileName(const std::string& value, const char* option) {
+  if (value.empty()) throw UsageError{std::string("empty file name for ") + option};
+  return value;
+}
+
+// The option getopt_long has just refused. A long one is named by its argument, which optind
+// has passed; a short one by its letter, as it may sit in a cluster ("-xp") not yet passed.
+std::string RefusedOption(char** argv, bool isLong, int letter) {
+  if (!isLong) return std::string("-") + static_cast<char>(letter);
+  const std::string argument = argv[optind - 1];
+  return argument.substr(0, argument.find('='));
+}
+
+// Standard input can be read once, so at most one of the inputs and option files may be "-".
+void CheckStandardInputOnce(const Settings& settings) {
+  std::vector<std::string> readers;
+  if (settings.protocolHeadersFile == "-") readers.push_back("--protocol-headers");
+  if (settings.payloadFile == "-") readers.push_back("--payload");
+  for (const std::string& input : settings.inputs) {
+    if (input == "-") readers.push_back("FILE");
+  }
+  if (readers.size() < 2) return;
+  std::string named = readers[0];
+  for (std::size_t i = 1; i < readers.size(); ++i) named += " and " + readers[i];
+  throw UsageError{"standard input ('-') can be read only once, but is named by " + named};
+}
+
 }  // namespace
 
 Settings ParseArguments(int argc, char** argv) {
   Settings settings;
   opterr = 0;
   int c;
-  while ((c = getopt_long(argc, argv, ":pc:j:o:h", kOptions, nullptr)) != -1) {
+  while ((c = getopt_long(argc, argv, kShortOptions, kOptions, nullptr)) != -1) {
     const std::string value = optarg ? optarg : "";
     switch (c) {
       case 'p':
@@ -208,27 +244,40 @@ Settings ParseArguments(int argc, char** argv) {
         settings.protocolVersion = value;
         break;
       case kProtocolHeaders:
-        settings.protocolHeadersFile = value;
+        settings.protocolHeadersFile = FileName(value, "--protocol-headers");
         break;
       case kSecurity:
         settings.security.push_back(value);
         break;
       case kPayload:
-        settings.payloadFile = value;
+        settings.payloadFile = FileName(value, "--payload");
         break;
       case kEncoding:
         settings.encoding = ParseEncoding(value);
         break;
-      case ':':
-        throw UsageError{std::string("option '") + argv[optind - 1] + "' needs a value"};
+      case ':': {
+        // An option that lacks its value ends its argument, so optind has passed it.
+        const bool isLong = std::strncmp(argv[optind - 1], "--", 2) == 0;
+        throw UsageError{"option '" + RefusedOption(argv, isLong, optopt) + "' needs a value"};
+      }
       case '?':
-        throw UsageError{"unknown option '" + std::string(argv[optind - 1]) + "'"};
+        // optopt is 0 for an unknown long option and the letter of an unknown short one; a
+        // known option's code means a long option was given a value it takes none of.
+        if (optopt == 0) throw UsageError{"unknown option '" + RefusedOption(argv, true, 0) + "'"};
+        if (optopt > UCHAR_MAX || (optopt != ':' && std::strchr(kShortOptions, optopt))) {
+          throw UsageError{"option '" + RefusedOption(argv, true, optopt) + "' takes no value"};
+        }
+        throw UsageError{"unknown option '" + RefusedOption(argv, false, optopt) + "'"};
       default:
         settings.values.emplace_back(c, value);
         break;
     }
   }
   settings.inputs.assign(argv + optind, argv + argc);
+  for (const std::string& input : settings.inputs) {
+    if (input.empty()) throw UsageError{"empty input file name"};
+  }
+  CheckStandardInputOnce(settings);
   if (settings.outputDir.empty() && settings.inputs.size() > 1) {
     throw UsageError{"several input files need --output-dir"};
   }

@@ -1,6 +1,7 @@
 // Settings, UsageError, ParseArguments: moxmsg's command line.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,14 +53,16 @@ struct Settings {
   unsigned jobs = 0;                                // 0: the number of cores
   std::string outputDir;                            // empty: the document goes to standard output
   std::vector<std::pair<int, std::string>> values;  // in command-line order
-  std::string protocol, protocolVersion, protocolHeadersFile;
+  std::string protocol, protocolVersion;
+  std::optional<std::string> protocolHeadersFile;  // none: not given
   std::vector<std::string> security;
-  std::string payloadFile;
+  std::optional<std::string> payloadFile;  // none: no payload
   MoxXML::MoxMsg::MOXFILTER_TYPES encoding = MoxXML::MoxMsg::MOXFILTER_BASE64;
   std::vector<std::string> inputs;  // "-" is standard input
 };
 
-// Parses the command line; --help and --version print and exit. Throws UsageError.
+// Parses the command line; --help and --version print and exit. Throws UsageError, also for
+// an empty file name and for "-" (standard input) named more than once.
 Settings ParseArguments(int argc, char** argv);
 
 // Sets the builder value that a value option names (kApplName ... kDataLocation).

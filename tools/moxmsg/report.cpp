@@ -39,16 +39,33 @@ std::string DescribeCurrentException(const std::string& subject) {
     return prefix + "out of memory";
   } catch (const std::exception& e) {
     return prefix + OneLine(e.what());
+  } catch (...) {
+    // Callers report from a catch (...) of their own, which nothing may escape.
+    return prefix + "unknown error";
   }
+}
+
+std::string ErrorLines(const std::string& subject, const std::string& text) {
+  const std::string prefix = "moxmsg: " + (subject.empty() ? "" : subject + ": ");
+  std::string lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = text.size();
+    if (end > at) lines += prefix + text.substr(at, end - at) + "\n";
+    at = end + 1;
+  }
+  return lines;
 }
 
 BatchReporter::BatchReporter(std::size_t total, bool showProgress)
     : total(total), showProgress(showProgress), start(std::chrono::steady_clock::now()) {}
 
-void BatchReporter::Report(const std::string& text) {
+void BatchReporter::Report(const std::string& text) { ReportLines("moxmsg: " + text + "\n"); }
+
+void BatchReporter::ReportLines(const std::string& lines) {
   std::lock_guard<std::mutex> hold(lock);
-  const std::string line = (drawn ? "\r\033[Kmoxmsg: " : "moxmsg: ") + text + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  const std::string text = (drawn ? "\r\033[K" : "") + lines;
+  std::fwrite(text.data(), 1, text.size(), stderr);
   drawn = false;
 }
 

@@ -1,5 +1,5 @@
-// BatchReporter, DescribeCurrentException: what moxmsg writes on standard error; for a batch,
-// one line per failed file and, on a terminal, a progress line redrawn in place.
+// BatchReporter, DescribeCurrentException, ErrorLines: what moxmsg writes on standard error;
+// for a batch, one line per failed file and, on a terminal, a progress line redrawn in place.
 #pragma once
 
 #include <chrono>
@@ -15,6 +15,10 @@ namespace moxmsg {
 // line.
 std::string DescribeCurrentException(const std::string& subject);
 
+// Text (the serializer's diagnostics, say, which span lines) as lines for standard error, each
+// "moxmsg: SUBJECT: LINE\n" so that every line names what it is about; blank lines are dropped.
+std::string ErrorLines(const std::string& subject, const std::string& text);
+
 // Lines are written whole, under one lock, so workers' reports never interleave. While a
 // progress line is shown, a report first erases it; the next redraw brings it back below.
 class BatchReporter {
@@ -23,6 +27,8 @@ class BatchReporter {
 
   // One line on standard error ("moxmsg: " is prepended, a line feed appended).
   void Report(const std::string& text);
+  // Lines made by ErrorLines, kept together.
+  void ReportLines(const std::string& lines);
   // Counts a finished file.
   void Done(bool failed);
   // Redraws the progress line (if shown) until every file is done, then leaves it as the last
