@@ -118,10 +118,11 @@ MOXFILTER_TYPES Encoding(py::handle encoding) {
   for (const auto& known : kEncodings) {
     if (name == known.name) return known.type;
   }
-  throw py::value_error(
-      "encoding must be one of none, 7bit, 8bit, binary, quoted-printable, "
-      "base64, not " +
-      py::repr(encoding).cast<std::string>());
+  // As a str: a repr may hold lone surrogates, which have no UTF-8 for a std::string.
+  const py::str message(
+      "encoding must be one of none, 7bit, 8bit, binary, quoted-printable, base64, not {!r}");
+  PyErr_SetObject(PyExc_ValueError, message.format(encoding).ptr());
+  throw py::error_already_set();
 }
 
 using Setter = void (MoxMsgBuilder::*)(const std::string&);

@@ -199,10 +199,10 @@ built from them once. A capture may be shared by threads.)")
       .def_readonly("is_mdn", &Capture::isMdn,
                     "Whether a message/disposition-notification part was captured.")
       .def("__repr__", [](const Capture& capture) {
-        return "<moxxml.Capture " + py::repr(capture.tree).cast<std::string>() +
-               (capture.isMdn
-                    ? ", MDN with " + std::to_string(capture.mdnFields.size()) + " fields>"
-                    : ">");
+        // As a str: the tree's repr may hold lone surrogates, which have no UTF-8.
+        if (!capture.isMdn) return py::str("<moxxml.Capture {}>").format(py::repr(capture.tree));
+        return py::str("<moxxml.Capture {}, MDN with {} fields>")
+            .format(py::repr(capture.tree), capture.mdnFields.size());
       });
 
   py::class_<Parser>(module, "Parser", R"(Parser()

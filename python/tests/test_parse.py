@@ -103,6 +103,24 @@ def test_parts_are_plain_data():
     assert capture.tree is tree  # built once
 
 
+def test_capture_repr_holds_the_tree_repr_as_it_is():
+    # A repr with a lone surrogate has no UTF-8; building the text as std::string raised
+    # RuntimeError.
+    class Lone(str):
+        def __repr__(self):
+            return "\ud800"
+
+    plain = moxxml.parse_message(b"A: 1\r\n\r\n")
+    mdn = moxxml.parse_message(b"Content-Type: message/disposition-notification\r\n\r\n"
+                               b"Disposition: manual-action/MDN-sent-manually; displayed\r\n")
+    assert repr(plain) == "<moxxml.Capture Part('text/plain', 1 headers, 0 children)>"
+    assert repr(mdn) == ("<moxxml.Capture Part('message/disposition-notification', 1 headers, "
+                         "0 children), MDN with 1 fields>")
+    plain.tree.content_type = mdn.tree.content_type = Lone("text/plain")
+    assert repr(plain) == "<moxxml.Capture Part(\ud800, 1 headers, 0 children)>"
+    assert repr(mdn) == "<moxxml.Capture Part(\ud800, 1 headers, 0 children), MDN with 1 fields>"
+
+
 def test_capture_outlives_parser_and_input():
     data = bytearray(b"Content-Type: message/disposition-notification\r\n\r\n"
                      b"Disposition: manual-action/MDN-sent-manually; displayed\r\n")
