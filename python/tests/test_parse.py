@@ -121,6 +121,38 @@ def test_capture_repr_holds_the_tree_repr_as_it_is():
     assert repr(mdn) == "<moxxml.Capture Part(\ud800, 1 headers, 0 children), MDN with 1 fields>"
 
 
+class RecordedReads(ShortReads):
+    """A binary file that keeps the size of every read asked of it."""
+
+    def __init__(self, data):
+        super().__init__(data, len(data))
+        self.asked = []
+
+    def read(self, size=-1):
+        self.asked.append(size)
+        return super().read(size)
+
+
+def test_a_huge_chunk_size_reads_a_file_in_pieces(tmp_path):
+    # io's read(n) allocates n bytes before it reads: read(2**40) raised MemoryError. Reads
+    # are capped at 1 MiB; the parser still gives the same capture.
+    data = (b"Content-Type: multipart/report; report-type=disposition-notification; boundary=b"
+            b"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\n" + b"x" * (3 << 20) +
+            b"\r\n--b\r\nContent-Type: message/disposition-notification\r\n\r\n"
+            b"Disposition: automatic-action/MDN-sent-automatically; processed\r\n--b--\r\n")
+    expected = capture_shape(moxxml.parse_message(data))
+    assert expected["is_mdn"]
+    path = tmp_path / "large.eml"
+    path.write_bytes(data)
+    for buffering in (-1, 0):
+        with open(path, "rb", buffering=buffering) as f:
+            assert capture_shape(moxxml.parse_message(f, chunk_size=2**40)) == expected, buffering
+    for chunk_size, asked in ((2**40, 1 << 20), ((1 << 20) + 1, 1 << 20), (1000, 1000)):
+        reads = RecordedReads(data)
+        assert capture_shape(moxxml.parse_message(reads, chunk_size=chunk_size)) == expected
+        assert set(reads.asked) == {asked}, chunk_size
+
+
 def test_capture_outlives_parser_and_input():
     data = bytearray(b"Content-Type: message/disposition-notification\r\n\r\n"
                      b"Disposition: manual-action/MDN-sent-manually; displayed\r\n")
