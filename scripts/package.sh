@@ -66,10 +66,23 @@ done < <(find "$root/pkg" -type f \( -name '*.so*' -o -path '*/bin/*' \) -print0
 
 cmake -S examples -B "$root/cmake" -DCMAKE_PREFIX_PATH="$root/pkg/usr" >/dev/null
 cmake --build "$root/cmake" >/dev/null
-PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --exists --print-errors moxxml
+# moxxml.pc names the folders of an installed package, /usr/include and /usr/lib/<triplet>,
+# which pkg-config leaves out as system folders: -lmoxxml alone, and with --static the
+# libraries of Xerces-C++ after it.
+export PKG_CONFIG_PATH="$libdir/pkgconfig"
+pkg-config --exists --print-errors moxxml
+flags=$(pkg-config --cflags --libs moxxml | xargs)
+static=$(pkg-config --static --cflags --libs moxxml | xargs)
+expected=$(echo -lmoxxml "$(pkg-config --static --libs xerces-c)" | xargs)
+if [ "$flags" != -lmoxxml ] || [ "$static" != "$expected" ]; then
+  echo "pkg-config gives '$flags' and with --static '$static';" \
+    "expected '-lmoxxml' and '$expected'" >&2
+  exit 1
+fi
+# Here the packages lie under $root/pkg instead of /, which is what a sysroot says.
 # shellcheck disable=SC2046
 c++ -std=c++17 examples/worked_example.cpp -o "$root/pkg-config-example" \
-  $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs moxxml)
+  $(PKG_CONFIG_SYSROOT_DIR="$root/pkg" pkg-config --cflags --libs moxxml)
 
 for example in "$root/cmake/worked_example" "$root/pkg-config-example"; do
   loaded=$(LD_LIBRARY_PATH="$libdir" ldd "$example" | awk '/libmoxxml/ {print $3}')
