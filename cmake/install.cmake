@@ -11,11 +11,18 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/moxxmlConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/moxxmlConfig.cmake ${PROJECT_BINARY_DIR}/moxxmlConfigVersion.cmake
   DESTINATION ${MOXXML_CMAKE_DIR})
-# The .pc file finds the prefix from its own place, so the path back up depends on the depth of
-# the library folder (lib, or lib/x86_64-linux-gnu on Debian).
-file(RELATIVE_PATH MOXXML_PC_PREFIX_FROM_PCFILEDIR ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
-     ${CMAKE_INSTALL_PREFIX})
-configure_file(cmake/moxxml.pc.in ${PROJECT_BINARY_DIR}/moxxml.pc @ONLY)
+# moxxml.pc names its folders by absolute paths, the only form in which pkg-config recognises
+# the system folders and leaves them out of the flags. It is written while installing, for the
+# prefix installed into, which cmake --install --prefix may change after configuring.
+install(CODE "
+  set(PROJECT_DESCRIPTION [[${PROJECT_DESCRIPTION}]])
+  set(PROJECT_VERSION [[${PROJECT_VERSION}]])
+  get_filename_component(CMAKE_INSTALL_FULL_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]]
+                         ABSOLUTE BASE_DIR \"\${CMAKE_INSTALL_PREFIX}\")
+  get_filename_component(CMAKE_INSTALL_FULL_INCLUDEDIR [[${CMAKE_INSTALL_INCLUDEDIR}]]
+                         ABSOLUTE BASE_DIR \"\${CMAKE_INSTALL_PREFIX}\")
+  configure_file([[${PROJECT_SOURCE_DIR}/cmake/moxxml.pc.in]] [[${PROJECT_BINARY_DIR}/moxxml.pc]]
+                 @ONLY)")
 install(FILES ${PROJECT_BINARY_DIR}/moxxml.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 install(FILES schema/moxmsg.xsd DESTINATION ${CMAKE_INSTALL_DATADIR}/moxxml)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian packages, checks them with lintian, unpacks them into a temporary root,
-# builds the README's worked example against that root through find_package(moxxml) and through
+# checks that the -dbgsym packages hold the debug information of every packaged binary, builds
+# the README's worked example against that root through find_package(moxxml) and through
 # pkg-config, and runs both, the packaged moxmsg and the README's Python example on a bundled MDN.
 # The source is copied to build/deb/moxxml first (what git tracks, plus new files it does not
 # ignore), so the build folder and the packages land in build/deb, never in the tree.
@@ -50,12 +51,38 @@ libdir=$(dirname "$(find "$root/pkg" -name 'libmoxxml.so.*' -type f)")
 sample=examples/as2-mdn-rfc3798-1.eml
 schema=$root/pkg/usr/share/moxxml/moxmsg.xsd
 
+# dh_strip keeps the debug information of every packaged program, library and module in a
+# -dbgsym package, under the file's build ID; a file stripped by its build has none.
+for deb in "$out"/*-dbgsym_*.deb; do
+  dpkg -x "$deb" "$root/dbgsym"
+done
+while IFS= read -r -d '' file; do
+  id=$(readelf -n "$file" | sed -n 's/.*Build ID: \([0-9a-f]*\)/\1/p')
+  if [ -z "$id" ] || [ ! -f "$root/dbgsym/usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug" ]; then
+    echo "no -dbgsym package holds the debug information of ${file#"$root/pkg"}" >&2
+    exit 1
+  fi
+done < <(find "$root/pkg" -type f \( -name '*.so*' -o -path '*/bin/*' \) -print0)
+
 cmake -S examples -B "$root/cmake" -DCMAKE_PREFIX_PATH="$root/pkg/usr" >/dev/null
 cmake --build "$root/cmake" >/dev/null
-PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --exists --print-errors moxxml
+# moxxml.pc names the folders of an installed package, /usr/include and /usr/lib/<triplet>,
+# which pkg-config leaves out as system folders: -lmoxxml alone, and with --static the
+# libraries of Xerces-C++ after it.
+export PKG_CONFIG_PATH="$libdir/pkgconfig"
+pkg-config --exists --print-errors moxxml
+flags=$(pkg-config --cflags --libs moxxml | xargs)
+static=$(pkg-config --static --cflags --libs moxxml | xargs)
+expected=$(echo -lmoxxml "$(pkg-config --static --libs xerces-c)" | xargs)
+if [ "$flags" != -lmoxxml ] || [ "$static" != "$expected" ]; then
+  echo "pkg-config gives '$flags' and with --static '$static';" \
+    "expected '-lmoxxml' and '$expected'" >&2
+  exit 1
+fi
+# Here the packages lie under $root/pkg instead of /, which is what a sysroot says.
 # shellcheck disable=SC2046
 c++ -std=c++17 examples/worked_example.cpp -o "$root/pkg-config-example" \
-  $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs moxxml)
+  $(PKG_CONFIG_SYSROOT_DIR="$root/pkg" pkg-config --cflags --libs moxxml)
 
 for example in "$root/cmake/worked_example" "$root/pkg-config-example"; do
   loaded=$(LD_LIBRARY_PATH="$libdir" ldd "$example" | awk '/libmoxxml/ {print $3}')

@@ -1,6 +1,6 @@
 # Type stubs of moxxml. Any call may also raise MemoryError when the allocator is exhausted;
 # every other failure of the library is an Error.
-from typing import Any, Protocol
+from typing import Any, ClassVar, Protocol
 
 __version__: str
 
@@ -32,6 +32,7 @@ class Part:
         children: list[Part] | None = None,
     ) -> None: ...
     def __eq__(self, other: object) -> bool: ...
+    __hash__: ClassVar[None]  # type: ignore[assignment]
 
 class Capture:
     @property

@@ -7,10 +7,10 @@ __all__ = ["Error", "SerializerWarning", "Part"]
 class Error(Exception):
     """A failure of the library, with what the C++ side said about it.
 
-    code   the result code: a moxxml code (1 null pointer or text that is not valid
-           UTF-8 or holds a NUL byte, 9 out of memory, 14 invalid tag name, ...), a DOM or
-           XML code of the serializer, or a negative code of the MIME layer (for instance the
-           negated error of the RFC 822 header parser, or -2 for a parser that has finished).
+    code   the result code: a moxxml code (9 out of memory, 14 invalid tag name, ...), a DOM
+           or XML code of the serializer, or a negative code of the MIME layer (for instance
+           the negated error of the RFC 822 header parser, or -2 for a parser that has
+           finished).
     where  the operation that failed, as "Class::Operation"; empty when the library gave none.
     text   what went wrong, never empty.
 
@@ -30,9 +30,10 @@ class Error(Exception):
 
 
 class SerializerWarning(UserWarning):
-    """A diagnostic of Builder.serialize: the serializer reported an error or a warning (for
-    instance an element it had to leave out) but still wrote the document. The message starts
-    with the severity ("Error Message:", "Warning Message:")."""
+    """A diagnostic of Builder.serialize, which still wrote the document: a value written
+    altered because XML cannot carry it as given (bytes that are not valid UTF-8, a NUL byte),
+    or another error or warning of the serializer (for instance an element it had to leave
+    out). The message starts with the severity ("Error Message:", "Warning Message:")."""
 
 
 class Part:

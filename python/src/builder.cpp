@@ -118,10 +118,11 @@ MOXFILTER_TYPES Encoding(py::handle encoding) {
   for (const auto& known : kEncodings) {
     if (name == known.name) return known.type;
   }
-  throw py::value_error(
-      "encoding must be one of none, 7bit, 8bit, binary, quoted-printable, "
-      "base64, not " +
-      py::repr(encoding).cast<std::string>());
+  // As a str: a repr may hold lone surrogates, which have no UTF-8 for a std::string.
+  const py::str message(
+      "encoding must be one of none, 7bit, 8bit, binary, quoted-printable, base64, not {!r}");
+  PyErr_SetObject(PyExc_ValueError, message.format(encoding).ptr());
+  throw py::error_already_set();
 }
 
 using Setter = void (MoxMsgBuilder::*)(const std::string&);
@@ -260,10 +261,10 @@ fields after the headers of the disposition-notification part. Each call adds a 
 --
 
 Stores data (bytes, or str encoded as UTF-8) as the payload, encoded with encoding: "none",
-"7bit", "8bit" or "binary" keep it as it is (it must then be UTF-8 text XML can hold),
-"quoted-printable" and "base64" encode it (lines of 76 characters ended by CRLF). The
-element's filter attribute names the encoding. A later call replaces data and encoding.
-The GIL is released while the payload is encoded.)");
+"7bit", "8bit" or "binary" keep it as it is, as text (serialize writes it altered where XML
+cannot carry it), "quoted-printable" and "base64" encode it (lines of 76 characters ended
+by CRLF). The element's filter attribute names the encoding. A later call replaces data
+and encoding. The GIL is released while the payload is encoded.)");
   builder.def(
       "serialize",
       [](Builder& self, bool pretty) {
@@ -281,10 +282,12 @@ The GIL is released while the payload is encoded.)");
 
 Returns the message document as XML text (str; its declaration says UTF-8), indented when
 pretty is true. The GIL is released while the document is written, so threads serialising
-their own builders run in parallel. Diagnostics of the serializer (an element it had to
-leave out) are issued as SerializerWarning; a failure (a character XML forbids, a value
-that is not valid UTF-8) raises Error and gives no text. The XML platform is started by
-the first call and held until the interpreter exits.)");
+their own builders run in parallel. Text XML cannot carry as given is written altered
+(bytes that are not valid UTF-8 become U+FFFD, a NUL byte ends the value), and each
+altered value is reported as a SerializerWarning naming its element, as are the
+serializer's other diagnostics (an element it had to leave out). A failure of the
+serializer raises Error and gives no text. The XML platform is started by the first call
+and held until the interpreter exits.)");
   builder.def("__copy__", &Copy, R"(__copy__(self)
 --
 

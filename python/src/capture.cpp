@@ -34,6 +34,9 @@ const char* ResultText(int result) {
   }
 }
 
+// The most parse_message asks of a file's read() at once.
+constexpr Py_ssize_t kMostPerRead = 1 << 20;
+
 // Turns a negative result of the parser into moxxml.Error.
 void Check(int result, const char* where) {
   if (result < 0) throw MoxException(result, where, ResultText(result));
@@ -152,9 +155,12 @@ py::object ParseMessage(py::handle data, Py_ssize_t chunkSize) {
       Check(FeedAll(parser, input.Data(), input.Size(), piece), "MIMEMessageParser::Update");
       Check(parser.Final(), "MIMEMessageParser::Final");
     } else if (py::hasattr(data, "read")) {
+      // io's read(n) allocates n bytes before it reads, so a huge chunk_size is read in
+      // pieces of at most kMostPerRead; the parser does not see the difference.
+      const Py_ssize_t readSize = chunkSize < kMostPerRead ? chunkSize : kMostPerRead;
       py::object read = data.attr("read");
       for (;;) {
-        py::object chunk = read(chunkSize);
+        py::object chunk = read(readSize);
         InputBytes input(chunk, Accept::kBytes, "the result of data.read()");
         if (input.Size() == 0) break;
         py::gil_scoped_release released;
@@ -199,10 +205,10 @@ built from them once. A capture may be shared by threads.)")
       .def_readonly("is_mdn", &Capture::isMdn,
                     "Whether a message/disposition-notification part was captured.")
       .def("__repr__", [](const Capture& capture) {
-        return "<moxxml.Capture " + py::repr(capture.tree).cast<std::string>() +
-               (capture.isMdn
-                    ? ", MDN with " + std::to_string(capture.mdnFields.size()) + " fields>"
-                    : ">");
+        // As a str: the tree's repr may hold lone surrogates, which have no UTF-8.
+        if (!capture.isMdn) return py::str("<moxxml.Capture {}>").format(py::repr(capture.tree));
+        return py::str("<moxxml.Capture {}, MDN with {} fields>")
+            .format(py::repr(capture.tree), capture.mdnFields.size());
       });
 
   py::class_<Parser>(module, "Parser", R"(Parser()
@@ -231,8 +237,9 @@ Parses a received message into the capture target and returns its Capture.
 
 data is bytes (or any bytes-like object), str (encoded as UTF-8, lone surrogates from
 "surrogateescape" decoding back to their bytes), or a binary file-like object, which is
-read with read(chunk_size) until it returns b"". The parser takes chunk_size bytes per
-call; any chunk size gives the same result. The GIL is released while bytes are parsed.
+read with read(n) until it returns b"", n being chunk_size but at most 1 MiB. The parser
+takes chunk_size bytes per call; any chunk size gives the same result. The GIL is released
+while bytes are parsed.
 
 Every byte sequence parses: malformed mail is read as Python's email package reads it,
 nesting stops at 64 levels, and header blocks, fields and parameters have fixed limits.

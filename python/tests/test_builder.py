@@ -185,6 +185,18 @@ def test_arguments_of_the_wrong_kind():
             call()
 
 
+def test_refusal_quotes_a_repr_that_has_no_utf8():
+    # The message quotes the encoding's repr, which may hold a lone surrogate: made into a
+    # std::string, it gave RuntimeError instead of the ValueError.
+    class Lone(str):
+        def __repr__(self):
+            return "\ud800"
+
+    with pytest.raises(ValueError) as raised:
+        moxxml.Builder().set_payload(b"x", Lone("bogus"))
+    assert str(raised.value).endswith(", not \ud800")
+
+
 def test_altered_text_is_written_with_one_warning_each():
     # Partners' bytes are recorded, never refused: "caf\udce9" is the surrogateescape form of
     # caf\xe9, which is not UTF-8 and becomes U+FFFD; a NUL byte ends the payload's text.

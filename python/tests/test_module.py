@@ -66,6 +66,19 @@ def test_stubtest_finds_the_stub_true_to_the_module():
     assert result.returncode == 0, result.stdout + result.stderr
 
 
+def test_type_checkers_find_part_unhashable_as_it_is():
+    # Part sets __hash__ = None; a stub without it let mypy accept a Part where a hashable
+    # object is needed.
+    assert moxxml.Part.__hash__ is None
+    result = subprocess.run(
+        [sys.executable, "-m", "mypy", "--config-file", os.devnull, "-c",
+         "import typing, moxxml\nkey: typing.Hashable = moxxml.Part()\n"],
+        capture_output=True, text=True, cwd=pathlib.Path(moxxml.__file__).parent.parent,
+        env={**os.environ, "MYPY_CACHE_DIR": os.devnull})
+    assert result.returncode == 1, result.stdout + result.stderr
+    assert '__hash__: expected "Callable[[], int]", got "None"' in result.stdout, result.stdout
+
+
 def test_help_explains_every_public_name():
     text = pydoc.render_doc(moxxml, renderer=pydoc.plaintext)
     for name in moxxml.__all__:

@@ -103,6 +103,56 @@ def test_parts_are_plain_data():
     assert capture.tree is tree  # built once
 
 
+def test_capture_repr_holds_the_tree_repr_as_it_is():
+    # A repr with a lone surrogate has no UTF-8; building the text as std::string raised
+    # RuntimeError.
+    class Lone(str):
+        def __repr__(self):
+            return "\ud800"
+
+    plain = moxxml.parse_message(b"A: 1\r\n\r\n")
+    mdn = moxxml.parse_message(b"Content-Type: message/disposition-notification\r\n\r\n"
+                               b"Disposition: manual-action/MDN-sent-manually; displayed\r\n")
+    assert repr(plain) == "<moxxml.Capture Part('text/plain', 1 headers, 0 children)>"
+    assert repr(mdn) == ("<moxxml.Capture Part('message/disposition-notification', 1 headers, "
+                         "0 children), MDN with 1 fields>")
+    plain.tree.content_type = mdn.tree.content_type = Lone("text/plain")
+    assert repr(plain) == "<moxxml.Capture Part(\ud800, 1 headers, 0 children)>"
+    assert repr(mdn) == "<moxxml.Capture Part(\ud800, 1 headers, 0 children), MDN with 1 fields>"
+
+
+class RecordedReads(ShortReads):
+    """A binary file that keeps the size of every read asked of it."""
+
+    def __init__(self, data):
+        super().__init__(data, len(data))
+        self.asked = []
+
+    def read(self, size=-1):
+        self.asked.append(size)
+        return super().read(size)
+
+
+def test_a_huge_chunk_size_reads_a_file_in_pieces(tmp_path):
+    # io's read(n) allocates n bytes before it reads: read(2**40) raised MemoryError. Reads
+    # are capped at 1 MiB; the parser still gives the same capture.
+    data = (b"Content-Type: multipart/report; report-type=disposition-notification; boundary=b"
+            b"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\n" + b"x" * (3 << 20) +
+            b"\r\n--b\r\nContent-Type: message/disposition-notification\r\n\r\n"
+            b"Disposition: automatic-action/MDN-sent-automatically; processed\r\n--b--\r\n")
+    expected = capture_shape(moxxml.parse_message(data))
+    assert expected["is_mdn"]
+    path = tmp_path / "large.eml"
+    path.write_bytes(data)
+    for buffering in (-1, 0):
+        with open(path, "rb", buffering=buffering) as f:
+            assert capture_shape(moxxml.parse_message(f, chunk_size=2**40)) == expected, buffering
+    for chunk_size, asked in ((2**40, 1 << 20), ((1 << 20) + 1, 1 << 20), (1000, 1000)):
+        reads = RecordedReads(data)
+        assert capture_shape(moxxml.parse_message(reads, chunk_size=chunk_size)) == expected
+        assert set(reads.asked) == {asked}, chunk_size
+
+
 def test_capture_outlives_parser_and_input():
     data = bytearray(b"Content-Type: message/disposition-notification\r\n\r\n"
                      b"Disposition: manual-action/MDN-sent-manually; displayed\r\n")

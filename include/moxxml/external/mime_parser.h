@@ -71,6 +71,7 @@ class MOXXML_EXPORT MIMEMessageParser {
   int Final();
 
  private:
-  struct State;
+  // Hidden: a nested class of an exported class is exported too, and this one is private.
+  struct MOXXML_NO_EXPORT State;
   std::unique_ptr<State> state;
 };
