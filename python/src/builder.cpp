@@ -281,10 +281,10 @@ The GIL is released while the payload is encoded.)");
 
 Returns the message document as XML text (str; its declaration says UTF-8), indented when
 pretty is true. The GIL is released while the document is written, so threads serialising
-their own builders run in parallel. Diagnostics of the serializer (an element it had to
-leave out) are issued as SerializerWarning; a failure (a character XML forbids, a value
-that is not valid UTF-8) raises Error and gives no text. The XML platform is started by
-the first call and held until the interpreter exits.)");
+their own builders run in parallel. Diagnostics of the serializer (a value written altered,
+its bytes that are not UTF-8 or characters XML forbids replaced by U+FFFD; an element it had
+to leave out) are issued as SerializerWarning; a failure raises Error and gives no text. The
+XML platform is started by the first call and held until the interpreter exits.)");
   builder.def("__copy__", &Copy, R"(__copy__(self)
 --
 

@@ -455,13 +455,13 @@ int MoxXMLElement::SerializeToDOM(XERCES_CPP_NAMESPACE::DOMDocument* document,
       parent->appendChild(created);
       own = created;
       text.AppendTo(created);
-      if (unicodeName.Replaced() || unicodeName.Cut() || text.Replaced() || text.Cut()) {
+      if (unicodeName.Altered().Any() || text.Altered().Any()) {
         // Named as written, so that the reader finds it in the document.
         const std::string written = XStr(nameForm).nativeForm();
         moxxml_internal::ReportAlteredText(document, "The name of element '" + written + "'",
-                                           unicodeName.Replaced(), unicodeName.Cut());
+                                           unicodeName.Altered());
         moxxml_internal::ReportAlteredText(document, "The value of element '" + written + "'",
-                                           text.Replaced(), text.Cut());
+                                           text.Altered());
       }
     } catch (const XERCES_CPP_NAMESPACE::OutOfMemoryException&) {
       throw;
