@@ -283,11 +283,11 @@ and encoding. The GIL is released while the payload is encoded.)");
 Returns the message document as XML text (str; its declaration says UTF-8), indented when
 pretty is true. The GIL is released while the document is written, so threads serialising
 their own builders run in parallel. Text XML cannot carry as given is written altered
-(bytes that are not valid UTF-8 become U+FFFD, a NUL byte ends the value), and each
-altered value is reported as a SerializerWarning naming its element, as are the
-serializer's other diagnostics (an element it had to leave out). A failure of the
-serializer raises Error and gives no text. The XML platform is started by the first call
-and held until the interpreter exits.)");
+(bytes that are not valid UTF-8 and characters XML 1.0 forbids become U+FFFD, a NUL byte
+ends the value), and each altered value is reported as a SerializerWarning naming its
+element, as are the serializer's other diagnostics (an element it had to leave out). A
+failure of the serializer raises Error and gives no text. The XML platform is started by the
+first call and held until the interpreter exits.)");
   builder.def("__copy__", &Copy, R"(__copy__(self)
 --
 

@@ -144,8 +144,6 @@ def test_errors_carry_code_where_and_text():
          -3, "", "MIMEParse failed.\nline 1: not a header field"),
         (lambda b: b.add_security_protocol("S", "1", b"1bad: x\r\n"),
          14, "MoxXMLElement::AppendElement", "Invalid tag name."),
-        (lambda b: (b.set_applinfo_name("bell \x07"), b.serialize()),
-         82, "MoxXMLObject::Serialize", "invalid or illegal XML character"),
     ]
     for call, code, where, text in rows:
         builder = moxxml.Builder()
@@ -199,17 +197,23 @@ def test_refusal_quotes_a_repr_that_has_no_utf8():
 
 def test_altered_text_is_written_with_one_warning_each():
     # Partners' bytes are recorded, never refused: "caf\udce9" is the surrogateescape form of
-    # caf\xe9, which is not UTF-8 and becomes U+FFFD; a NUL byte ends the payload's text.
+    # caf\xe9, which is not UTF-8 and becomes U+FFFD; a control character that XML forbids
+    # becomes U+FFFD too (it used to make serialize raise); a NUL byte ends the payload's text.
     builder = moxxml.Builder()
     builder.set_applinfo_name("caf\udce9")
+    builder.set_applinfo_status("bell \x07")
     builder.set_payload(b"a\x00b", "none")
     with warnings.catch_warnings(record=True) as caught:
         warnings.simplefilter("always")
         document = ET.fromstring(builder.serialize())
     assert value_of(document, "applinfo/name") == "caf\ufffd"
+    assert value_of(document, "applinfo/status") == "bell \ufffd"
     assert document.find("payload").text == "a"
-    assert [w.category for w in caught] == [moxxml.SerializerWarning] * 2
-    assert "'name'" in str(caught[0].message) and "'payload'" in str(caught[1].message)
+    assert [w.category for w in caught] == [moxxml.SerializerWarning] * 3
+    messages = [str(w.message) for w in caught]
+    assert "'name'" in messages[0] and "not valid" in messages[0]
+    assert "'status'" in messages[1] and "XML 1.0 forbids" in messages[1]
+    assert "'payload'" in messages[2] and "NUL" in messages[2]
 
 
 def test_copies_are_independent():

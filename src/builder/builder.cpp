@@ -6,6 +6,7 @@
 #include <moxxml/external/exception.h>
 #include <moxxml/mime/mdn_capture.h>
 
+#include "msg/payload_text.h"
 #include "xml/node_ownership.h"
 
 using MoxXML::MoxXMLElement;
@@ -259,10 +260,13 @@ void MoxMsgBuilder::SetMsgInfoMime(MDNAndPayloadMIMEOutputTarget* target) {
   part.release();
 }
 
+// All or nothing: a text that cannot be encoded must not leave the former text under the new
+// encoding's "filter", nor a new empty section.
 void MoxMsgBuilder::SetPayload(const std::string& text, MoxXML::MoxMsg::MOXFILTER_TYPES encoding) {
-  if (payload == nullptr) payload = NewElement<MoxMsgPayload>("payload");
-  payload->SetFilterType(encoding);
-  payload->SetTagValue(text);
+  std::unique_ptr<MoxMsgPayload> created;
+  if (payload == nullptr) created.reset(NewElement<MoxMsgPayload>("payload"));
+  moxxml_internal::PayloadText::Replace(created ? *created : *payload, text, encoding);
+  if (created) payload = created.release();
 }
 
 void MoxMsgBuilder::Serialize(std::string& xml, std::string& diagnostics, bool prettyPrint) {

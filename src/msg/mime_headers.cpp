@@ -1,7 +1,10 @@
 // MoxMsgElementWithMIMEHEADERCTXHeaderRoutines and MoxMsgMimePart: header contexts and MIME
 // trees turned into "headers", "parms" and "mimepart" elements.
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include <moxxml/mime/mdn_capture.h>
 #include <moxxml/msg/mime_headers.h>
@@ -19,11 +22,17 @@ using moxxml_internal::ThrowCode;
 
 bool IsSet(const char* text) { return text != nullptr && *text != '\0'; }
 
-// A new element named after name, with value as its "v" when value is non-empty.
-std::unique_ptr<MoxMsgElement> NewValueElement(const char* name, const char* value) {
+// A new element named after the record's name, with its value as "v" when that is non-empty.
+// The value is taken whole, by its length: a NUL byte in it reaches the serializer, which cuts
+// the value there and says so, instead of the rest vanishing here without a word. A record
+// built by hand that leaves valueLength 0 is read up to its NUL.
+std::unique_ptr<MoxMsgElement> NewValueElement(const mime_header_context& record) {
   std::unique_ptr<MoxMsgElement> element(new MoxMsgElement());
-  element->SetTagName(name);
-  if (IsSet(value)) element->SetTagValue(value);
+  element->SetTagName(record.name);
+  if (record.value == nullptr) return element;
+  const std::size_t length =
+      record.valueLength > 0 ? record.valueLength : std::strlen(record.value);
+  if (length > 0) element->SetTagValue(std::string(record.value, length));
   return element;
 }
 
@@ -46,12 +55,12 @@ void AddHeaders(MoxMsgElementWithMIMEHEADERCTXHeaderRoutines* element,
   }
   for (const mime_header_context* h = context->next; h != nullptr; h = h->next) {
     if (!IsSet(h->name)) continue;
-    std::unique_ptr<MoxMsgElement> header = NewValueElement(h->name, h->value);
+    std::unique_ptr<MoxMsgElement> header = NewValueElement(*h);
     if (h->parms != nullptr) {
       std::unique_ptr<MoxMsgElement> parms(new MoxMsgElement());
       parms->SetTagName("parms");
       for (const mime_header_context* p = h->parms; p != nullptr; p = p->next) {
-        if (IsSet(p->name)) Adopt(parms.get(), NewValueElement(p->name, p->value));
+        if (IsSet(p->name)) Adopt(parms.get(), NewValueElement(*p));
       }
       Adopt(header.get(), std::move(parms));
     }

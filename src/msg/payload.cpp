@@ -8,6 +8,7 @@
 #include <moxxml/msg/payload.h>
 #include <moxxml/xml/codes.h>
 
+#include "msg/payload_text.h"
 #include "xml/clone.h"
 #include "xml/refusal.h"
 
@@ -79,11 +80,37 @@ void RunFilter(MOXFILTER_TYPES type, bool encode, const std::string& input, std:
   container.ResetContainer();
 }
 
+// value in the stored form of type, into stored. An unknown type, and memory that runs out
+// for the filter, its container or their output, are both code 9 under SetTagValue's name.
+void Encode(MOXFILTER_TYPES type, const std::string& value, std::string& stored) {
+  static const char kWhere[] = "MoxMsgPayload::SetTagValue";
+  if (!IsKnown(type)) moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
+  try {
+    if (IsEncoded(type)) {
+      RunFilter(type, true, value, stored);
+    } else {
+      stored = value;
+    }
+  } catch (const std::bad_alloc&) {
+    moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
+  }
+}
+
 }  // namespace
 
 MoxMsgPayload::MoxMsgPayload() : filterType(MOXFILTER_NONE) {}
 MoxMsgPayload::MoxMsgPayload(const MoxMsgPayload& other) = default;
-MoxMsgPayload& MoxMsgPayload::operator=(const MoxMsgPayload& other) = default;
+
+// The element's assignment is all or nothing and the type cannot fail, so this is too. The
+// buffer only holds what the last GetTagValue decoded: it is released, not copied.
+MoxMsgPayload& MoxMsgPayload::operator=(const MoxMsgPayload& other) {
+  if (this == &other) return *this;
+  MoxMsgElement::operator=(other);
+  filterType = other.filterType;
+  std::string().swap(filterBuffer);
+  return *this;
+}
+
 MoxMsgPayload::~MoxMsgPayload() = default;
 
 int MoxMsgPayload::GetNodeType() const { return MSGNODE_ELEMENT; }
@@ -113,23 +140,13 @@ void MoxMsgPayload::SetFilterType(MOXFILTER_TYPES type) {
   filterType = type;
 }
 
-// An unknown type, and memory that runs out for the filter, its container or their output,
-// are both code 9 under the operation's name; the stored value is then unchanged.
+// Encoded into a string of its own first: a failure leaves the stored value as it was, and
+// value may be the buffer itself (what GetTagValue returned). Moving the text in spares a copy
+// of a large payload; the buffer is refilled by every GetTagValue.
 void MoxMsgPayload::SetTagValue(const std::string& value) {
-  static const char kWhere[] = "MoxMsgPayload::SetTagValue";
-  if (!IsKnown(filterType)) moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
-  try {
-    if (!IsEncoded(filterType)) {
-      MoxXMLObject::SetTagValue(value);
-      return;
-    }
-    RunFilter(filterType, true, value, filterBuffer);
-  } catch (const std::bad_alloc&) {
-    moxxml_internal::ThrowCode(MOXXMLERR_OUT_OF_MEMORY, kWhere);
-  }
-  // The stored text is what the encoder delivered; moving it spares a copy of a large
-  // payload, and the buffer is refilled by every GetTagValue.
-  tagValue.swap(filterBuffer);
+  std::string stored;
+  Encode(filterType, value, stored);
+  tagValue.swap(stored);
   std::string().swap(filterBuffer);
 }
 
@@ -149,3 +166,18 @@ const std::string& MoxMsgPayload::GetTagValueForSerialization() { return tagValu
 
 }  // namespace MoxMsg
 }  // namespace MoxXML
+
+namespace moxxml_internal {
+
+// Nothing is changed until the text is encoded; selecting the type changes nothing when it
+// fails, and the exchanges after it cannot fail.
+void PayloadText::Replace(MoxXML::MoxMsg::MoxMsgPayload& payload, const std::string& text,
+                          MoxXML::MoxMsg::MOXFILTER_TYPES type) {
+  std::string stored;
+  MoxXML::MoxMsg::Encode(type, text, stored);
+  payload.SetFilterType(type);
+  payload.tagValue.swap(stored);
+  std::string().swap(payload.filterBuffer);
+}
+
+}  // namespace moxxml_internal

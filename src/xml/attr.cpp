@@ -52,13 +52,12 @@ int MoxXMLAttr::SerializeToDOM(XERCES_CPP_NAMESPACE::DOMDocument* document,
   XStr value(GetTagValueForSerialization());
   static_cast<XERCES_CPP_NAMESPACE::DOMElement*>(parent)->setAttribute(name.unicodeForm(),
                                                                        value.unicodeForm());
-  if (name.Replaced() || name.Cut() || value.Replaced() || value.Cut()) {
+  if (name.Altered().Any() || value.Altered().Any()) {
     // Named as written, so that the reader finds them in the document.
     const std::string of = std::string("attribute '") + XStr(name.unicodeForm()).nativeForm() +
                            "' of element '" + XStr(parent->getNodeName()).nativeForm() + "'";
-    moxxml_internal::ReportAlteredText(document, "The name of " + of, name.Replaced(), name.Cut());
-    moxxml_internal::ReportAlteredText(document, "The value of " + of, value.Replaced(),
-                                       value.Cut());
+    moxxml_internal::ReportAlteredText(document, "The name of " + of, name.Altered());
+    moxxml_internal::ReportAlteredText(document, "The value of " + of, value.Altered());
   }
   return MOXXMLERR_SUCCESS;
 }

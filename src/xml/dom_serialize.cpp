@@ -185,11 +185,11 @@ int MoxXMLObject::BuildXercesDOM(xerces::DOMDocument** document,
     *document = implementation->createDocument(nullptr, name.unicodeForm(), nullptr,
                                                xerces::XMLPlatformUtils::fgMemoryManager);
     moxxml_internal::DocumentBuild build(*document, diagnostics, textPieces);
-    if (name.Replaced() || name.Cut()) {
+    if (name.Altered().Any()) {
       moxxml_internal::ReportAlteredText(
           *document,
           std::string("The name of element '") + XStr(name.unicodeForm()).nativeForm() + "'",
-          name.Replaced(), name.Cut());
+          name.Altered());
     }
     SerializeToDOM(*document, (*document)->getDocumentElement());
     return MOXXMLERR_SUCCESS;

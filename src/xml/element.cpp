@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <string>
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
@@ -140,9 +141,13 @@ MoxXMLElement::MoxXMLElement(const MoxXMLElement& other)
   AdoptAll(*this, children, attributes);
 }
 
+// All or nothing: everything that can fail (the name, the value, the clones) is copied into
+// locals first, and the commit only swaps and destroys. other may be a descendant of this
+// element, destroyed by the commit, so all of it is read before.
 MoxXMLElement& MoxXMLElement::operator=(const MoxXMLElement& other) {
   if (this == &other) return *this;
-  // Copies first: other may be a descendant of this element, destroyed just below.
+  std::string newName(other.tagName);
+  std::string newValue(other.tagValue);
   ChildList newChildren = CloneList(other.children, "MoxXMLElement::operator=");
   AttributeList newAttributes;
   try {
@@ -151,9 +156,10 @@ MoxXMLElement& MoxXMLElement::operator=(const MoxXMLElement& other) {
     DestroyList(newChildren);
     throw;
   }
-  MoxXMLObject::operator=(other);
   const std::ptrdiff_t newChildCursor = other.childCursor;
   const std::ptrdiff_t newAttributeCursor = other.attributeCursor;
+  tagName.swap(newName);
+  tagValue.swap(newValue);
   DestroyList(children);
   DestroyList(attributes);
   children.swap(newChildren);
@@ -449,13 +455,13 @@ int MoxXMLElement::SerializeToDOM(XERCES_CPP_NAMESPACE::DOMDocument* document,
       parent->appendChild(created);
       own = created;
       text.AppendTo(created);
-      if (unicodeName.Replaced() || unicodeName.Cut() || text.Replaced() || text.Cut()) {
+      if (unicodeName.Altered().Any() || text.Altered().Any()) {
         // Named as written, so that the reader finds it in the document.
         const std::string written = XStr(nameForm).nativeForm();
         moxxml_internal::ReportAlteredText(document, "The name of element '" + written + "'",
-                                           unicodeName.Replaced(), unicodeName.Cut());
+                                           unicodeName.Altered());
         moxxml_internal::ReportAlteredText(document, "The value of element '" + written + "'",
-                                           text.Replaced(), text.Cut());
+                                           text.Altered());
       }
     } catch (const XERCES_CPP_NAMESPACE::OutOfMemoryException&) {
       throw;

@@ -134,12 +134,16 @@ void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std
 }
 
 void ReportAlteredText(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& what,
-                       bool replaced, bool cut) {
-  if ((!replaced && !cut) || DocumentBuild::Of(document) == nullptr) return;
+                       const TextAlterations& altered) {
+  if (!altered.Any() || DocumentBuild::Of(document) == nullptr) return;
   std::string text = what + " was written altered: ";
-  if (replaced) text += "bytes that are not valid in the process's code page became U+FFFD";
-  if (replaced && cut) text += ", and ";
-  if (cut) text += "it was cut at a NUL byte";
+  if (altered.replaced) text += "bytes that are not valid in the process's code page";
+  if (altered.replaced && altered.forbidden) text += " and ";
+  if (altered.forbidden) text += "characters that XML 1.0 forbids";
+  const bool became = altered.replaced || altered.forbidden;
+  if (became) text += " became U+FFFD";
+  if (became && altered.cut) text += ", and ";
+  if (altered.cut) text += "it was cut at a NUL byte";
   Report(document, DOMError::DOM_SEVERITY_WARNING, kAlteredType, text + ".");
 }
 

@@ -11,6 +11,8 @@
 
 namespace moxxml_internal {
 
+struct TextAlterations;
+
 // The serializer swallows whatever its error handler throws, so a handler keeps the first
 // exception of its own work and the caller rethrows it once the serializer is done.
 class PendingErrorHandler : public XERCES_CPP_NAMESPACE::DOMErrorHandler {
@@ -58,10 +60,10 @@ void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std
 void ReportLeftOutElement(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& name,
                           const XMLCh* reason);
 
-// Warns the diagnostics handler of document's build, if any, that a text was written altered:
-// what names it ("The value of element 'x'"); replaced: bytes became U+FFFD; cut: it ended at
-// a NUL byte. Nothing is said when neither holds.
+// Warns the diagnostics handler of document's build, if any, that a text was written altered,
+// in one warning that gives every cause; what names the text ("The value of element 'x'").
+// Nothing is said when the text came through unaltered.
 void ReportAlteredText(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& what,
-                       bool replaced, bool cut);
+                       const TextAlterations& altered);
 
 }  // namespace moxxml_internal

@@ -9,10 +9,13 @@ MoxXMLObject::MoxXMLObject() = default;
 MoxXMLObject::MoxXMLObject(const MoxXMLObject& other)
     : tagName(other.tagName), tagValue(other.tagValue) {}
 
+// Both copies are made before either is committed, so a failed copy changes nothing.
 MoxXMLObject& MoxXMLObject::operator=(const MoxXMLObject& other) {
   if (this != &other) {
-    tagName = other.tagName;
-    tagValue = other.tagValue;
+    std::string name(other.tagName);
+    std::string value(other.tagValue);
+    tagName.swap(name);
+    tagValue.swap(value);
   }
   return *this;
 }

@@ -21,14 +21,18 @@ ValueText::ValueText(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::str
   if (value.empty()) return;
   if (value.size() > kTextPiece) {
     const DocumentBuild* build = DocumentBuild::Of(document);
-    if (build != nullptr && build->TextPieces() && XStr::IsAscii(value.data(), value.size())) {
-      return;
+    if (build != nullptr && build->TextPieces()) {
+      if (XStr::IsAscii(value.data(), value.size())) return;
+      // Only forbidden controls keep such text from passing IsAscii (EDI separators, say).
+      if (XStr::IsAsciiWithoutNul(value.data(), value.size())) {
+        altered.forbidden = true;
+        return;
+      }
     }
   }
   whole = std::make_unique<XStr>(value);
   whole->unicodeForm();
-  replaced = whole->Replaced();
-  cut = whole->Cut();
+  altered = whole->Altered();
 }
 
 ValueText::~ValueText() = default;
@@ -41,7 +45,7 @@ void ValueText::AppendTo(XERCES_CPP_NAMESPACE::DOMElement* element) {
   }
   if (value.empty()) return;
   for (size_t at = 0; at < value.size(); at += kTextPiece) {
-    XStr piece(value.data() + at, std::min(kTextPiece, value.size() - at));
+    XStr piece(value.data() + at, std::min(kTextPiece, value.size() - at), altered.forbidden);
     element->appendChild(document->createTextNode(piece.unicodeForm()));
   }
 }

@@ -14,7 +14,7 @@ namespace moxxml_internal {
 // The value of one element, converted (or, for pieces, checked) when made, so that a failed
 // conversion shows before the element is created. A long ASCII value goes in as pieces when
 // the document's build allows it, so that no wide copy of the whole value is held beside the
-// DOM's own.
+// DOM's own; its forbidden controls become U+FFFD piece by piece.
 class ValueText {
  public:
   ValueText(XERCES_CPP_NAMESPACE::DOMDocument* document, const std::string& value);
@@ -25,16 +25,14 @@ class ValueText {
   // Appends the text to element (nothing for an empty value) and releases the wide copy.
   void AppendTo(XERCES_CPP_NAMESPACE::DOMElement* element);
 
-  // Whether the conversion altered the value (see XStr).
-  bool Replaced() const { return replaced; }
-  bool Cut() const { return cut; }
+  // How the conversion altered the value (see XStr).
+  const TextAlterations& Altered() const { return altered; }
 
  private:
   XERCES_CPP_NAMESPACE::DOMDocument* document;
   const std::string& value;
   std::unique_ptr<XStr> whole;
-  bool replaced = false;
-  bool cut = false;
+  TextAlterations altered;
 };
 
 }  // namespace moxxml_internal

@@ -16,6 +16,7 @@
 namespace {
 
 using namespace MoxXML::MoxMsg;
+using moxxml_test::ExpectRefusal;
 using moxxml_test::ParsedNode;
 using moxxml_test::ParseXml;
 using moxxml_test::RefusalOf;
@@ -166,6 +167,38 @@ TEST(Builder, RejectedHeaderTextKeepsNameAndVersion) {
       EXPECT_EQ(Outline(builder), std::string("moxmsg{version=1.0 transport{") +
                                       (security ? "security{secprotocol" : "transprotocol") +
                                       "{name=S version=2}}}" + (security ? "}" : ""));
+    }
+  }
+}
+
+// SetPayload is all or nothing. A refused encoding (an unknown number: code 9) once still
+// changed the "filter" attribute, so the former text stood under the wrong label (base64 text
+// without "filter"), and a first call left an empty payload behind. A later call still works.
+TEST(Builder, RefusedPayloadLeavesThePayloadAsItWas) {
+  const struct {
+    const char* text;  // null: no payload before
+    MOXFILTER_TYPES encoding;
+    const char* written;  // "-": no payload
+  } kRows[] = {
+      {"hello", MOXFILTER_BASE64, "payload filter=base64 \"aGVsbG8=\r\n\""},
+      {"hello", MOXFILTER_QUOTED_PRINTABLE, "payload filter=quoted-printable \"hello\""},
+      {"hello", MOXFILTER_7BIT, "payload filter=7bit \"hello\""},
+      {"hello", MOXFILTER_NONE, "payload \"hello\""},
+      {nullptr, MOXFILTER_NONE, "-"},
+  };
+  for (const auto& row : kRows) {
+    for (const auto refused : {static_cast<MOXFILTER_TYPES>(9), static_cast<MOXFILTER_TYPES>(-1)}) {
+      SCOPED_TRACE(std::string(row.written) + " then " + std::to_string(refused));
+      MoxMsgBuilder builder;
+      if (row.text != nullptr) builder.SetPayload(row.text, row.encoding);
+      ExpectRefusal([&] { builder.SetPayload("world", refused); }, MoxXML::MOXXMLERR_OUT_OF_MEMORY,
+                    "MoxMsgPayload::SetTagValue", "Out of memory.");
+      const ParsedNode document = Document(builder);
+      const ParsedNode* payload = document.Child("payload");
+      EXPECT_EQ(payload != nullptr ? payload->Outline() : "-", row.written);
+      builder.SetPayload("again", MOXFILTER_BASE64);
+      EXPECT_EQ(Document(builder).At("payload").Outline(),
+                "payload filter=base64 \"YWdhaW4=\r\n\"");
     }
   }
 }

@@ -3,6 +3,7 @@
 // or (only where no code is given for running out of memory) std::bad_alloc, must leave nothing
 // allocated behind, and must leave the objects it worked on usable. The binary replaces the
 // global operator new, through which the suite, the library, libstdc++ and Xerces allocate.
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <sys/wait.h>
+#include <type_traits>
 #include <vector>
 
 #include <xercesc/util/PlatformUtils.hpp>
@@ -19,6 +21,7 @@
 
 #include "external/mime/mime_test_util.h"
 #include "support/full_document.h"
+#include "support/parsed_xml.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -159,6 +162,15 @@ struct Fixture {
   std::unique_ptr<mime_header_context, decltype(&MIMEFree)> context{MIMEInit(), MIMEFree};
 };
 
+// The payload section as written, parsed back ("-" when there is none).
+std::string WrittenPayload(MoxMsgBuilder& builder) {
+  std::string xml, diagnostics;
+  builder.Serialize(xml, diagnostics, false);
+  const moxxml_test::ParsedNode document = moxxml_test::ParseXml(xml);
+  const moxxml_test::ParsedNode* payload = document.Child("payload");
+  return payload != nullptr ? payload->Outline() : "-";
+}
+
 std::string Describe(const MDNAndPayloadMIMEOutputTarget& target) {
   return moxxml_test::DumpTree(target.GetRootNode()) +
          moxxml_test::Flatten(target.GetMDNPayload().GetMIMEHEADERCTX());
@@ -188,13 +200,30 @@ TEST(AllocationFailure, BuilderFillCopyAndAssignment) {
             },
             {"bad_alloc"}};
   };
+  // The fill sets a payload first and replaces it last. SetPayload once selected the new
+  // encoding before it encoded: a failure left the earlier text under the new "filter", or a
+  // first payload empty.
+  MoxMsgBuilder earlier, filled;
+  earlier.SetPayload("earlier text", MoxXML::MoxMsg::MOXFILTER_NONE);
+  filled.SetPayload(moxxml_test::PayloadOf(1), MoxXML::MoxMsg::MOXFILTER_BASE64);
+  const std::string kEarlier = WrittenPayload(earlier), kFilled = WrittenPayload(filled);
   const Operation kOperations[] = {
       {"fill a builder",
        [&] {
+         std::optional<MoxMsgBuilder> builder;
+         bool earlierSet = false;
          Failing([&] {
-           MoxMsgBuilder builder;
-           fixture.Fill(builder);
+           builder.emplace();
+           builder->SetPayload("earlier text", MoxXML::MoxMsg::MOXFILTER_NONE);
+           earlierSet = true;
+           fixture.Fill(*builder);
          });
+         if (builder) {
+           EXPECT_EQ(WrittenPayload(*builder), ending == "ok" ? kFilled
+                                               : earlierSet   ? kEarlier
+                                                              : "-")
+               << ending;
+         }
        },
        {"bad_alloc", "-1 : Out of memory.", "-2 : MIMEParse failed.", kHdrs, kHlpr,
         "9 MoxMsgPayload::SetTagValue: " + kOutOfMemory}},
@@ -212,6 +241,90 @@ TEST(AllocationFailure, BuilderFillCopyAndAssignment) {
   };
   for (const Operation& operation : kOperations) Sweep(operation);
   EXPECT_EQ(moxxml_test::Written(detached), expected);
+}
+
+// Reads what no public member shows without moving a cursor: name, value, cursors, and the
+// nodes of both lists by address (with addresses) or by content, children with their subtrees.
+template <typename Base>
+struct Inspected : Base {
+  Inspected* Clone() const override { return new Inspected(*this); }
+
+  std::string State(bool addresses) const {
+    std::string state = this->tagName + "=" + this->tagValue + " cursors " +
+                        std::to_string(this->childCursor) + "," +
+                        std::to_string(this->attributeCursor);
+    if constexpr (std::is_base_of_v<MoxMsgPayload, Base>) {
+      state += " type " + std::to_string(this->GetFilterType());
+    }
+    auto node = [&](const MoxXML::MoxXMLObject* n) {
+      return " " + (addresses ? std::to_string(reinterpret_cast<std::uintptr_t>(n)) + ":" : "") +
+             n->GetTagName() + "=" + const_cast<MoxXML::MoxXMLObject*>(n)->GetTagValue();
+    };
+    for (const MoxXML::MoxXMLObject* a : this->attributes) state += node(a);
+    for (const MoxXML::MoxXMLElement* c : this->children) {
+      state += node(c) + "{";
+      for (auto g = c->GetMoxXMLElementBeginIter(MoxXML::XMLNODE_ANY);
+           g != c->GetMoxXMLElementEndIter(); ++g)
+        state += node(*g);
+      state += "}";
+    }
+    return state;
+  }
+};
+
+// Names and values long enough to be allocated (the source's longer, so that copying them
+// into the target allocates), attributes, a child with a child (a payload takes none), a
+// decoded payload, and cursors away from the ends.
+template <typename Element>
+void Populate(Element& element, const std::string& tag) {
+  constexpr bool kMessage = std::is_base_of_v<MoxXML::MoxMsg::MoxMsgElement, Element>;
+  using Child = std::conditional_t<kMessage, MoxXML::MoxMsg::MoxMsgElement, MoxXML::MoxXMLElement>;
+  using Attr = std::conditional_t<kMessage, MoxXML::MoxMsg::MoxMsgAttr, MoxXML::MoxXMLAttr>;
+  const size_t longer = tag == "source" ? 3 : 1;
+  element.SetTagName(tag + std::string(20 * longer, 'n'));
+  element.MoxXML::MoxXMLObject::SetTagValue(tag + std::string(40 * longer, 'v'));
+  element.AppendAttribute(new Attr(tag + "-attribute", std::string(30, 'a')));
+  if constexpr (std::is_base_of_v<MoxMsgPayload, Element>) {
+    element.SetFilterType(tag == "source" ? MoxXML::MoxMsg::MOXFILTER_BASE64
+                                          : MoxXML::MoxMsg::MOXFILTER_QUOTED_PRINTABLE);
+    element.SetTagValue(tag + std::string(60, 'p'));
+    element.GetTagValue();  // fills the decoding buffer
+  } else {
+    auto* child = new Child(tag + "-child" + std::string(20, 'c'), "c");
+    child->AppendElement(new Child(tag + "-grandchild" + std::string(20, 'g'), ""));
+    element.AppendElement(child);
+    element.AppendElement(new Child(tag + "-second", std::string(30, 's')));
+    element.GetNextChild();
+  }
+  element.GetNextAttribute();
+}
+
+// Assignment is all or nothing and leaks nothing: the element's once cloned the source's nodes
+// first and then copied name and value, so a failed copy leaked the clones, and a failed value
+// left the new name beside the old value and nodes. The payload's also copies its type (its
+// defaulted form copied the decoding buffer after the element, where a failure left the new
+// text and "filter" with the old type). Message elements' own assignment is the element's.
+template <typename Element>
+Operation Assigning(const std::string& name) {
+  return {name,
+          [] {
+            Element source, target;
+            Populate(source, "source");
+            Populate(target, "target");
+            const std::string before = target.State(true);
+            Failing([&] { target = source; });
+            // After a failure, the same nodes, unchanged.
+            EXPECT_EQ(target.State(ending != "ok"), ending == "ok" ? source.State(false) : before);
+          },
+          {"bad_alloc"}};
+}
+
+TEST(AllocationFailure, ElementAssignment) {
+  for (const Operation& operation :
+       {Assigning<Inspected<MoxXML::MoxXMLElement>>("assign an element"),
+        Assigning<Inspected<MoxXML::MoxMsg::MoxMsgElement>>("assign a message element"),
+        Assigning<Inspected<MoxMsgPayload>>("assign a payload")})
+    Sweep(operation);
 }
 
 // Serialize turns every failure, those of the XML library included, into code 9, and the next

@@ -133,4 +133,41 @@ TEST(MimePart, MultipartWithTwoLeavesAndAnMdn) {
       "disposition=automatic-action/MDN-sent-automatically; processed/Error: x}}}");
 }
 
+// Values are taken by their length, NUL bytes included, so that the serializer cuts them at
+// the NUL and says so, naming the element, as it does for every value: built from C strings,
+// the rest of a value (here invalid UTF-8 after the NUL) vanished without a word. Header
+// fields, parameters and the fields of a disposition notification alike.
+TEST(MimePart, ValuesWithNulBytesAreCutWithAWarning) {
+  const char kMessage[] =
+      "Content-Type: multipart/report; report-type=disposition-notification; boundary=b\r\n"
+      "X-Orig: abc\0def\xE4\r\n"
+      "Content-Disposition: attachment; filename=\"order\0.exe\"\r\n\r\n"
+      "--b\r\nContent-Type: message/disposition-notification\r\n\r\n"
+      "Disposition: ok\0 hidden\r\n\r\n--b--\r\n";
+  const std::string message(kMessage, sizeof kMessage - 1);
+  LoggerInterface logger;
+  MDNAndPayloadMIMEOutputTarget target(logger);
+  MIMEMessageParser parser(target);
+  ASSERT_EQ(parser.Update(message.data(), static_cast<int>(message.size())), 0);
+  ASSERT_EQ(parser.Final(), 0);
+  auto* part = new MoxMsgMimePart();
+  part->SetTagName("mimepart");
+  part->AppendHdrs(&target);
+  MoxMsgRootElement root;
+  root.AppendElement(part);
+  std::string diagnostics;
+  const std::string xml = moxxml_test::SerializeToString(root, false, &diagnostics);
+  EXPECT_EQ(moxxml_test::ParseXml(xml).children.at(0).Outline(),
+            "mimepart{headers{content-type=multipart/report{parms{"
+            "report-type=disposition-notification boundary=b}} x-orig=abc "
+            "content-disposition=attachment{parms{filename=order}}} "
+            "mimepart{headers{content-type=message/disposition-notification disposition=ok}}}");
+  std::string expected;
+  for (const char* element : {"x-orig", "filename", "disposition"}) {
+    expected += std::string("\nWarning Message:  The value of attribute 'v' of element '") +
+                element + "' was written altered: it was cut at a NUL byte.";
+  }
+  EXPECT_EQ(diagnostics, expected);
+}
+
 }  // namespace

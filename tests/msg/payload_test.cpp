@@ -32,7 +32,8 @@ std::string Attributes(MoxXMLElement& element) {
 }
 
 // By type: the stored text is the value (types 0 to 3, only characters XML carries) or its
-// encoding, decoded again on every read, and written as text with the "filter" attribute.
+// encoding, decoded again on every read, and written as text with the "filter" attribute. A
+// value read and stored again stays the same.
 TEST(Payload, EveryTypeStoresWritesAndReturnsTheValue) {
   const std::string kFilter[] = {"", "7bit", "8bit", "binary", "quoted-printable", "base64"};
   for (int type = MOXFILTER_NONE; type <= MOXFILTER_BASE64; ++type) {
@@ -45,6 +46,10 @@ TEST(Payload, EveryTypeStoresWritesAndReturnsTheValue) {
     payload->SetTagValue(value);
     EXPECT_EQ(payload->GetTagValue(), value);
     EXPECT_EQ(payload->GetTagValue(), value);  // decoded again, same result
+    // Stored again from the reference that GetTagValue gives, its decoding buffer: the encoder
+    // once emptied that buffer before reading it.
+    payload->SetTagValue(payload->GetTagValue());
+    EXPECT_EQ(payload->GetTagValue(), value);
     const std::string stored = payload->GetTagValueForSerialization();
     EXPECT_EQ(stored == value, !encoded);
     MoxMsgRootElement root;

@@ -70,7 +70,8 @@ class MOXXML_EXPORT MoxMsgBuilder {
 
   // Adds one msginfo/mime/mimepart holding the MIME tree and MDN fields the target captured.
   void SetMsgInfoMime(MDNAndPayloadMIMEOutputTarget* target);
-  // Selects the transfer encoding, then stores payload encoded with it.
+  // Stores text encoded with encoding, named by the payload's "filter". All or nothing: code 9
+  // for an unknown encoding or memory that runs out leaves the payload as it was, or absent.
   void SetPayload(const std::string& text, MoxXML::MoxMsg::MOXFILTER_TYPES encoding);
 
   // Attaches the sections not yet attached and appends the XML text to xml; serializer

@@ -8,8 +8,10 @@
 
 // One record of a header chain. The record handed out by MIMEInit is a head whose `next`
 // leads to the first header; every other record is a header or a parameter. `name` and
-// `value` are zero-terminated and either may be null; `parms` leads to the first parameter
-// record, which has the same layout and its own chain. Records are read only.
+// `value` are zero-terminated and either may be null; `nameLength` and `valueLength` are their
+// lengths in bytes (0 for null), which count any NUL bytes a received value holds before its
+// end. `parms` leads to the first parameter record, which has the same layout and its own
+// chain. Records are read only.
 struct mime_header_context {
   mime_header_context* next;
   unsigned int nameLength;

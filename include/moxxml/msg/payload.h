@@ -6,6 +6,10 @@
 #include <moxxml/export.h>
 #include <moxxml/msg/element.h>
 
+namespace moxxml_internal {
+struct PayloadText;
+}
+
 namespace MoxXML {
 namespace MoxMsg {
 
@@ -35,7 +39,8 @@ class MOXXML_EXPORT MoxMsgPayload : public MoxMsgElement {
   // Stores value encoded with the type in force. Throws code 9 for an unknown type and when
   // memory runs out; the stored value is then unchanged.
   void SetTagValue(const std::string& value) override;
-  // The decoded value; for the encoded types a reference valid until the next Set/GetTagValue.
+  // The decoded value; for the encoded types a reference valid until the next Set/GetTagValue
+  // or assignment.
   // Throws code 9 for an unknown type and when memory runs out.
   const std::string& GetTagValue() override;
   // The stored (encoded) text, which the serialiser writes.
@@ -45,12 +50,16 @@ class MOXXML_EXPORT MoxMsgPayload : public MoxMsgElement {
   MoxMsgPayload* Clone() const override;
 
   // Selects the encoding for later Set/GetTagValue calls; the stored text is not converted.
+  // (MoxMsgBuilder::SetPayload changes type and text together.)
   virtual void SetFilterType(MOXFILTER_TYPES type);
   MOXFILTER_TYPES GetFilterType() const;
 
  protected:
   std::string filterBuffer;
   MOXFILTER_TYPES filterType;
+
+ private:
+  friend struct moxxml_internal::PayloadText;
 };
 
 }  // namespace MoxMsg

@@ -126,6 +126,9 @@ class MOXXML_EXPORT MoxXMLElement : public MoxXMLObject {
   MoxXMLElement* GetPreviousChild();
 
  protected:
+  // Nodes leave these lists through the Remove operations, which destroy them. A node that a
+  // subclass takes out any other way stays marked as owned by this element: every later
+  // append of it is refused (11 or 10), and this element no longer destroys it.
   ChildList children;
   AttributeList attributes;
   // Index into its list: -1 stands before the first entry, the list's size after the last.

@@ -76,9 +76,11 @@ class MOXXML_EXPORT MoxXMLObject {
   // text of its cause; running out of memory, in the XML library too, is code 9 with
   // "Out of memory.".
   // Narrow text is read in the transcoder's code page (UTF-8 on Debian): bytes it cannot read
-  // are written as U+FFFD and a NUL byte ends a text, and each text so altered is one warning
-  // diagnostic naming its element. An element that cannot be built at all (a name the DOM
-  // refuses) is left out with its content and reported as an error diagnostic.
+  // are written as U+FFFD, and so are characters that XML 1.0 forbids (C0 controls but tab,
+  // LF and CR; U+FFFE; U+FFFF; unpaired surrogates); a NUL byte ends a text. Each text so
+  // altered is one warning diagnostic naming its element. An element that cannot be built at
+  // all (a name the DOM refuses) is left out with its content and reported as an error
+  // diagnostic.
   int Serialize(SerializeCallback outputCallback, void* outputContext, bool prettyPrint,
                 SerializeCallback errorCallback, void* errorContext);
 
