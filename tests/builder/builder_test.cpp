@@ -9,6 +9,7 @@
 
 #include <moxxml/moxxml.h>
 
+#include "external/mime/mime_test_util.h"
 #include "support/expect_refusal.h"
 #include "support/parsed_xml.h"
 #include "support/schema.h"
@@ -208,9 +209,7 @@ TEST(Builder, MsgInfoMime) {
   const std::string message = "Content-Type: text/plain; charset=us-ascii\r\n\r\nhello\r\n";
   LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget target(logger);
-  MIMEMessageParser parser(target);
-  ASSERT_EQ(parser.Update(message.data(), static_cast<int>(message.size())), 0);
-  ASSERT_EQ(parser.Final(), 0);
+  moxxml_test::Parse(target, message, 0);
   MoxMsgBuilder builder;
   builder.SetMsgInfoMime(&target);
   builder.SetMsgInfoMime(&target);

@@ -93,9 +93,8 @@ TEST(Moxmsg, SamplesGiveTheirTypeAddressesAndMdnFields) {
     ASSERT_EQ(status, 0) << sample << ": " << err;
     EXPECT_EQ(moxxml_test::ParseXml(out).At(path).Attr("v"), value) << sample << " " << path;
   }
-  const auto [status, out, err] = Moxmsg(Sample("as2-mdn-libas2-1.eml"));
-  ASSERT_EQ(status, 0) << err;
-  ParsedNode doc = moxxml_test::ParseXml(out);
+  // Its status was checked above.
+  const ParsedNode doc = moxxml_test::ParseXml(std::get<1>(Moxmsg(Sample("as2-mdn-libas2-1.eml"))));
   EXPECT_EQ(
       doc.At("msginfo/mime/mimepart/mimepart").children.at(2).At("headers/disposition").Attr("v"),
       "automatic-action/MDN-sent-automatically; processed");

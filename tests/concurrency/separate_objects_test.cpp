@@ -57,13 +57,8 @@ std::string Captured(const std::string& message, size_t feed) {
   LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget target(logger);
   moxxml_test::Parse(target, message, static_cast<long>(feed));
-  const MDNAndPayloadMIMEOutputTarget copy(target);
-  auto describe = [](const MDNAndPayloadMIMEOutputTarget& captured) {
-    const MIMEEntityDescription& mdn = captured.GetMDNPayload();
-    return moxxml_test::DumpTree(captured.GetRootNode()) + "fields " +
-           moxxml_test::Flatten(mdn.GetMIMEHEADERCTX()) + (mdn.IsFinalized() ? " final\n" : "\n");
-  };
-  return describe(target) + describe(copy);
+  return moxxml_test::DescribeCapture(target) + "\n" +
+         moxxml_test::DescribeCapture(MDNAndPayloadMIMEOutputTarget(target));
 }
 
 // Every bundled message at every feed size into a capture target of its own, and its header

@@ -10,13 +10,7 @@
 
 namespace {
 
-// The tree, then "fields:", the MDN payload's fields and whether the payload was finalized.
-std::string Describe(const MDNAndPayloadMIMEOutputTarget& target) {
-  const MIMEEntityDescription& mdn = target.GetMDNPayload();
-  return moxxml_test::DumpTree(target.GetRootNode()) +
-         "fields:" + moxxml_test::Flatten(mdn.GetMIMEHEADERCTX()) +
-         (mdn.IsFinalized() ? "finalized" : "open");
-}
+using moxxml_test::DescribeCapture;
 
 // The capture after feeding the message in pieces of feed bytes (see Feeds) or, given a
 // split, in two calls cut there; a copy of the target must describe the same.
@@ -31,8 +25,8 @@ std::string CaptureMdn(const std::string& message, long feed, int split = -1) {
     EXPECT_EQ(parser.Update(message.data() + split, static_cast<int>(message.size()) - split), 0);
     EXPECT_EQ(parser.Final(), 0);
   }
-  EXPECT_EQ(Describe(MDNAndPayloadMIMEOutputTarget(target)), Describe(target));
-  return Describe(target);
+  EXPECT_EQ(DescribeCapture(MDNAndPayloadMIMEOutputTarget(target)), DescribeCapture(target));
+  return DescribeCapture(target);
 }
 
 // The fields part of the capture, which must be the same at every feed size and every split
@@ -180,9 +174,7 @@ TEST(MdnCapture, DeepestTreeRunsTheFullPathOnA256KiBStack) {
       auto* run = static_cast<std::pair<std::string, std::string>*>(argument);
       LoggerInterface logger;
       MDNAndPayloadMIMEOutputTarget target(logger);
-      MIMEMessageParser parser(target);
-      parser.Update(run->first.data(), static_cast<int>(run->first.size()));
-      parser.Final();
+      moxxml_test::Parse(target, run->first, 0);
       MoxMsgBuilder builder;
       builder.SetMsgInfoMime(&target);
       std::string diagnostics;

@@ -7,6 +7,7 @@
 
 #include <moxxml/moxxml.h>
 
+#include "external/mime/mime_test_util.h"
 #include "support/expect_refusal.h"
 #include "support/parsed_xml.h"
 #include "support/serialize.h"
@@ -110,9 +111,7 @@ TEST(MimePart, MultipartWithTwoLeavesAndAnMdn) {
       "\r\n--b--\r\n";
   LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget target(logger), empty(logger);
-  MIMEMessageParser parser(target);
-  ASSERT_EQ(parser.Update(message.data(), static_cast<int>(message.size())), 0);
-  ASSERT_EQ(parser.Final(), 0);
+  moxxml_test::Parse(target, message, 0);
   auto* part = new MoxMsgMimePart();
   part->SetTagName("mimepart");
   EXPECT_EQ(part->AppendHdrs(&empty), part);
@@ -147,9 +146,7 @@ TEST(MimePart, ValuesWithNulBytesAreCutWithAWarning) {
   const std::string message(kMessage, sizeof kMessage - 1);
   LoggerInterface logger;
   MDNAndPayloadMIMEOutputTarget target(logger);
-  MIMEMessageParser parser(target);
-  ASSERT_EQ(parser.Update(message.data(), static_cast<int>(message.size())), 0);
-  ASSERT_EQ(parser.Final(), 0);
+  moxxml_test::Parse(target, message, 0);
   auto* part = new MoxMsgMimePart();
   part->SetTagName("mimepart");
   part->AppendHdrs(&target);

@@ -1,5 +1,6 @@
 // Chunked feeding for the streaming tests: the feed sizes every MIME and codec test runs at,
-// and helpers that hand a buffer to a callable in pieces of one size or of random sizes.
+// helpers that hand a buffer to a callable in pieces of one size or of random sizes, and
+// Repeat for the long inputs they are fed.
 #pragma once
 
 #include <algorithm>
@@ -48,6 +49,12 @@ void FeedRandomChunks(const std::string& data, unsigned seed, size_t maxSize, Fe
     feed(data.data() + at, size);
     at += size;
   }
+}
+
+inline std::string Repeat(const std::string& unit, size_t times) {
+  std::string text;
+  for (size_t i = 0; i < times; ++i) text += unit;
+  return text;
 }
 
 }  // namespace moxxml_test

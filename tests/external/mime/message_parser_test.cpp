@@ -14,6 +14,8 @@
 
 namespace {
 
+using moxxml_test::Repeat;
+
 // The entities each structure gives and, where listed, the bytes each receives: a delimiter
 // missed or invented, or a byte handed to the wrong entity, shows here at some feed size.
 TEST(MIMEMessageParser, StructuresAndByteAttribution) {
@@ -77,12 +79,6 @@ TEST(MIMEMessageParser, StructuresAndByteAttribution) {
     EXPECT_EQ(shape, row.shape);
     EXPECT_TRUE(row.parts.empty() || parts == row.parts) << ::testing::PrintToString(parts);
   }
-}
-
-std::string Repeat(const std::string& text, int count) {
-  std::string out;
-  for (int i = 0; i < count; ++i) out += text;
-  return out;
 }
 
 // Depth: 64 levels at most, nesting below becomes an opaque leaf. Entities: 10,000 at most;

@@ -1,6 +1,6 @@
-// ReadFile, Flatten, Feeds, Parse, DumpTree, RecordingTarget, ParseAtEveryFeed: shared helpers
-// of the MIME suites: parse a message at a given chunking, check what the parser promises every
-// target, and print the tree in the format of email_tree.py.
+// ReadFile, Flatten, Feeds, Parse, DumpTree, DescribeCapture, RecordingTarget, ParseAtEveryFeed:
+// shared helpers of the MIME suites: parse a message at a given chunking, check what the parser
+// promises every target, and print the tree in the format of email_tree.py.
 #pragma once
 
 #include <cctype>
@@ -80,6 +80,14 @@ inline std::string DumpTree(MimeTreeNode* node, int depth = 0) {
     out += DumpTree(c, depth + 1);
   }
   return out;
+}
+
+// What a capture target holds: the tree, then "fields:", the MDN payload's fields and whether
+// the payload was finalized.
+inline std::string DescribeCapture(const MDNAndPayloadMIMEOutputTarget& target) {
+  const MIMEEntityDescription& mdn = target.GetMDNPayload();
+  return DumpTree(target.GetRootNode()) + "fields:" + Flatten(mdn.GetMIMEHEADERCTX()) +
+         (mdn.IsFinalized() ? "finalized" : "open");
 }
 
 // A tree builder that records what the parser hands over: every byte in call order, the

@@ -18,6 +18,7 @@ namespace {
 
 using moxxml_test::FeedSizeName;
 using moxxml_test::FeedSizes;
+constexpr auto Rep = moxxml_test::Repeat;
 
 enum Codec { kB64, kUnB64, kQp, kUnQp };
 
@@ -58,12 +59,6 @@ std::string Coded(Codec codec, const std::string& input, size_t feedSize = 0, un
     moxxml_test::FeedInPieces(input, feedSize, update);
   EXPECT_EQ(container.Final(), MOXSTREAM_OK);
   return output;
-}
-
-std::string Rep(const std::string& unit, size_t times) {
-  std::string text;
-  for (size_t i = 0; i < times; ++i) text += unit;
-  return text;
 }
 
 TEST(Codecs, GiveTheirOutputAtEveryFeedSizeAndEncodingsDecodeBack) {
