@@ -171,11 +171,6 @@ std::string WrittenPayload(MoxMsgBuilder& builder) {
   return payload != nullptr ? payload->Outline() : "-";
 }
 
-std::string Describe(const MDNAndPayloadMIMEOutputTarget& target) {
-  return moxxml_test::DumpTree(target.GetRootNode()) +
-         moxxml_test::Flatten(target.GetMDNPayload().GetMIMEHEADERCTX());
-}
-
 // A copy is complete or throws without a leak, both of a builder whose sections are still
 // detached (it leaked the sections it had cloned) and of one that Serialize attached them to;
 // assignment is all or nothing.
@@ -401,14 +396,14 @@ TEST(AllocationFailureDeathTest, PlatformInitialisationEndsInCode9OrInXercesPani
 // AppendHdrsHlpr once, where code 9 is given.
 TEST(AllocationFailure, CaptureAndMimeTree) {
   Fixture fixture;
-  const std::string captured = Describe(fixture.target);
+  const std::string captured = moxxml_test::DescribeCapture(fixture.target);
   auto parse = [&](std::size_t feed) -> Operation {
     return {"parse into the capture target, feed " + std::to_string(feed),
             [&, feed] {
               LoggerInterface logger;
               MDNAndPayloadMIMEOutputTarget target(logger);
               Failing([&] { Capture(target, feed); });
-              EXPECT_TRUE(ending != "ok" || Describe(target) == captured);
+              EXPECT_TRUE(ending != "ok" || moxxml_test::DescribeCapture(target) == captured);
             },
             {"bad_alloc"}};
   };
